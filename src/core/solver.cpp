@@ -1,0 +1,112 @@
+#include "solver.hpp"
+
+#include <array>
+#include <bit>
+#include <random>
+
+namespace tourloom::solver {
+
+namespace {
+
+std::mt19937& thread_generator() {
+    thread_local std::mt19937 generator = [] {
+        std::random_device entropy;
+        std::array<std::uint32_t, std::mt19937::state_size> seed{};
+        for (auto& word : seed) word = entropy();
+        std::seed_seq sequence(seed.begin(), seed.end());
+        return std::mt19937(sequence);
+    }();
+    return generator;
+}
+
+// An unbiased draw from [0, range) by widening multiplication with rejection
+// of the short zone; range fits in 32 bits.
+std::uint32_t draw_below(std::mt19937& generator, std::uint32_t range) {
+    const std::uint32_t zone = (range << std::countl_zero(range)) - 1;
+    for (;;) {
+        const std::uint64_t product = std::uint64_t{static_cast<std::uint32_t>(generator())} * range;
+        if (static_cast<std::uint32_t>(product) <= zone) return static_cast<std::uint32_t>(product >> 32);
+    }
+}
+
+}  // namespace
+
+void shuffle(Route& route) {
+    if (route.size() < 2) return;
+    std::mt19937& generator = thread_generator();
+    for (std::size_t i = route.size() - 1; i >= 1; --i) {
+        std::size_t j;
+        if (i < UINT32_MAX) {
+            j = draw_below(generator, static_cast<std::uint32_t>(i + 1));
+        } else {
+            j = std::uniform_int_distribution<std::size_t>(0, i)(generator);
+        }
+        std::swap(route[i], route[j]);
+    }
+}
+
+Solver::Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t location_count, Solution initial)
+    : time_limit_(time_limit),
+      penalizer_(std::move(penalizer)),
+      current_solution_(std::move(initial)),
+      best_solution_(current_solution_),
+      location_count_(location_count) {}
+
+bool Solver::time_is_up() const {
+    if (!time_limit_) return false;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - search_start_);
+    return Span::from_nanoseconds(elapsed.count()) > *time_limit_;
+}
+
+void Solver::run() {
+    search_start_ = Clock::now();
+    while (!time_is_up()) {
+        ++iterations_;
+        descend();
+        if (penalizer_.is_better(current_solution_, best_solution_)) best_solution_ = current_solution_;
+        // Without a limit this was the only descent: a restart's evaluation
+        // would be thrown away, and could only add a chance of failing.
+        if (!time_limit_) break;
+        restart();
+    }
+    best_solution_ = penalizer_.penalize(best_solution_.route, true);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - search_start_);
+    time_taken_ = Span::from_nanoseconds(elapsed.count());
+}
+
+void Solver::descend() {
+    bool improved = true;
+    while (!time_is_up() && improved) improved = sweep();
+}
+
+bool Solver::sweep() {
+    bool accepted = false;
+    for (const auto& neighbourhood : local_moves::sweep_order) accepted |= scan(neighbourhood.move, neighbourhood.min_gap);
+    return accepted;
+}
+
+bool Solver::scan(local_moves::Move move, std::size_t min_gap) {
+    bool accepted = false;
+    const std::size_t n = location_count_;
+    for (std::size_t i = 0; i + min_gap < n; ++i) {
+        for (std::size_t j = i + min_gap; j < n; ++j) {
+            Route candidate_route = current_solution_.route;
+            move(candidate_route, i, j);
+            Solution candidate = penalizer_.penalize(std::move(candidate_route), false);
+            if (penalizer_.is_better(candidate, current_solution_)) {
+                current_solution_ = std::move(candidate);
+                accepted = true;
+            }
+        }
+    }
+    return accepted;
+}
+
+void Solver::restart() {
+    Route route(location_count_);
+    for (std::size_t k = 0; k < location_count_; ++k) route[k] = k;
+    shuffle(route);
+    current_solution_ = penalizer_.penalize(std::move(route), false);
+}
+
+}  // namespace tourloom::solver

@@ -1,0 +1,68 @@
+#pragma once
+// The search state of one solve: a multi-start, first-improvement local
+// search over the eight neighbourhoods, under an optional time limit.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "local_moves.hpp"
+#include "output.hpp"
+#include "penalizer.hpp"
+#include "time/span.hpp"
+
+namespace tourloom::solver {
+
+using output::Route;
+using output::Solution;
+using penalizer::Penalizer;
+
+class Solver {
+public:
+    // `initial` is the evaluation of the identity route.
+    Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t location_count, Solution initial);
+
+    // Descents from the current solution, then from random permutations
+    // while time remains (one descent when there is no limit); the best
+    // route is evaluated once more with its schedule recorded.
+    void run();
+
+    // True only with a limit, once the time since the search started is
+    // strictly greater than it. Reads a monotonic clock: setting the wall
+    // clock back cannot stretch a solve.
+    bool time_is_up() const;
+    // Sweeps until one accepts nothing or the time is up (tested between sweeps).
+    void descend();
+    // One pass over the eight scans; true when any accepted a candidate.
+    bool sweep();
+    // One scan of `move` over all (i, j) with j − i >= min_gap, in ascending
+    // order, accepting each improving candidate on the spot.
+    bool scan(local_moves::Move move, std::size_t min_gap);
+    // Replaces the current solution by a uniformly random permutation's.
+    void restart();
+
+    const Penalizer& penalizer() const noexcept { return penalizer_; }
+    const Solution& current_solution() const noexcept { return current_solution_; }
+    const Solution& best_solution() const noexcept { return best_solution_; }
+    std::uint64_t iterations() const noexcept { return iterations_; }
+    Span time_taken() const noexcept { return time_taken_; }
+    Solution take_best_solution() noexcept { return std::move(best_solution_); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    std::optional<Span> time_limit_;
+    Penalizer penalizer_;
+    Solution current_solution_;
+    Solution best_solution_;
+    Clock::time_point search_start_{};
+    std::size_t location_count_;
+    std::uint64_t iterations_ = 0;
+    Span time_taken_;
+};
+
+// Fisher–Yates from the end with the thread's generator (seeded once per
+// thread from the operating system's entropy source).
+void shuffle(Route& route);
+
+}  // namespace tourloom::solver
