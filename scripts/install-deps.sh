@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# Install what tourloom's build and test legs need on a Debian 12 x86_64
+# machine, as root, without questions.
+#
+#   scripts/install-deps.sh            # everything
+#   scripts/install-deps.sh core       # C++ legs: cmake, ninja, GoogleTest, -m32, qemu-i386
+#   scripts/install-deps.sh pypy       # x86_64 PyPy + headers, pytest for PyPy,
+#                                      # and the 32-bit PyPy unpacked into $PYPY_I386_ROOT
+#
+# Idempotent: whatever is already there is skipped, and `apt-get update` runs
+# at most once per call, only when something has to be installed.
+#
+# The 32-bit PyPy is unpacked with `dpkg -x`, never installed with apt: the
+# maintainer scripts of pypy3:i386 run the i386 binary, which this kernel
+# cannot execute directly, and that leaves dpkg broken.
+set -euo pipefail
+
+export DEBIAN_FRONTEND=noninteractive
+PYPY_I386_ROOT=${PYPY_I386_ROOT:-/opt/pypy-i386}
+
+log() { printf '[install-deps] %s\n' "$*"; }
+
+if [[ $(id -u) -ne 0 ]]; then
+  if command -v sudo >/dev/null 2>&1; then SUDO=(sudo -E); else
+    echo "install-deps.sh: needs root (or sudo)" >&2; exit 1
+  fi
+else
+  SUDO=()
+fi
+
+APT_OPTS=(-y -q -o DPkg::Lock::Timeout=600 --no-install-recommends)
+apt_updated=0
+apt_update_once() {
+  if [[ $apt_updated -eq 0 ]]; then
+    log "apt-get update"
+    "${SUDO[@]}" apt-get update -q -o DPkg::Lock::Timeout=600
+    apt_updated=1
+  fi
+}
+
+# pkg_installed NAME[:ARCH] -> true when dpkg says it is fully installed.
+pkg_installed() {
+  [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null || true) == "install ok installed" ]]
+}
+
+# apt_install PKG... : install the ones that are missing, in one apt-get call.
+apt_install() {
+  local missing=() p
+  for p in "$@"; do pkg_installed "$p" || missing+=("$p"); done
+  if [[ ${#missing[@]} -eq 0 ]]; then
+    log "already installed: $*"
+    return 0
+  fi
+  apt_update_once
+  log "apt-get install ${missing[*]}"
+  "${SUDO[@]}" apt-get install "${APT_OPTS[@]}" "${missing[@]}"
+}
+
+# version_ge A B -> true when version A >= B.
+version_ge() { [[ $(printf '%s\n%s\n' "$2" "$1" | sort -V | head -n1) == "$2" ]]; }
+
+install_build_tools() {
+  # cmake >= 3.20 and ninja. On this kind of machine both come from pip and
+  # are on PATH already; a machine without them gets them from pip (or from
+  # Debian when there is no pip).
+  local need=()
+  local cmv
+  cmv=$(cmake --version 2>/dev/null | sed -n 's/^cmake version \([0-9.]*\).*/\1/p' || true)
+  if [[ -z $cmv ]] || ! version_ge "$cmv" 3.20; then need+=(cmake); fi
+  if ! command -v ninja >/dev/null 2>&1; then need+=(ninja); fi
+  if [[ ${#need[@]} -eq 0 ]]; then
+    log "cmake $cmv and ninja $(ninja --version) present"
+    return 0
+  fi
+  if command -v python3 >/dev/null 2>&1 && python3 -m pip --version >/dev/null 2>&1; then
+    log "pip install ${need[*]}"
+    python3 -m pip install -q --disable-pip-version-check "${need[@]}"
+    hash -r
+    # pyenv-style installs put new console scripts behind shims.
+    if command -v pyenv >/dev/null 2>&1; then pyenv rehash || true; fi
+  fi
+  local deb=()
+  command -v cmake >/dev/null 2>&1 || deb+=(cmake)
+  command -v ninja >/dev/null 2>&1 || deb+=(ninja-build)
+  if [[ ${#deb[@]} -gt 0 ]]; then apt_install "${deb[@]}"; fi
+  log "cmake: $(cmake --version | head -n1); ninja: $(ninja --version)"
+}
+
+install_core() {
+  install_build_tools
+  # g++ for the native legs, g++-multilib for -m32, GoogleTest sources in
+  # /usr/src/googletest, qemu-i386 to run the 32-bit test binary.
+  apt_install g++ g++-multilib libgtest-dev qemu-user
+}
+
+ensure_i386_arch() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    log "dpkg --add-architecture i386"
+    "${SUDO[@]}" dpkg --add-architecture i386
+    apt_updated=0   # the lists must now include i386
+  fi
+}
+
+# Runtime libraries the 32-bit PyPy loads (Debian 12 names).
+I386_LIBS=(libc6:i386 libstdc++6:i386 libgcc-s1:i386 libffi8:i386 libexpat1:i386 libbz2-1.0:i386
+           zlib1g:i386 liblzma5:i386 libgdbm6:i386 libncursesw6:i386 libtinfo6:i386
+           libsqlite3-0:i386 libssl3:i386)
+
+pypy_i386_ok() {
+  local exe="$PYPY_I386_ROOT/usr/bin/pypy3"
+  [[ -x $exe && -f $PYPY_I386_ROOT/.unpacked ]] || return 1
+  compgen -G "$PYPY_I386_ROOT/usr/include/pypy3*/Python.h" >/dev/null || return 1
+  # The unpacked interpreter must match the packages apt would give now.
+  local want
+  want=$(dpkg-query -W -f='${Version}' pypy3 2>/dev/null || true)
+  [[ -n $want && $(cat "$PYPY_I386_ROOT/.unpacked") == "$want" ]] || return 1
+  command -v qemu-i386 >/dev/null 2>&1 || return 1
+  LD_LIBRARY_PATH="$PYPY_I386_ROOT/usr/lib/i386-linux-gnu" \
+    qemu-i386 -L / "$exe" -c 'import sys; assert sys.maxsize == 2**31 - 1' >/dev/null 2>&1
+}
+
+install_pypy() {
+  apt_install qemu-user g++-multilib pypy3 pypy3-dev \
+    python3-pytest python3-exceptiongroup python3-tomli
+  ensure_i386_arch
+  apt_install "${I386_LIBS[@]}"
+
+  if pypy_i386_ok; then
+    log "32-bit PyPy already unpacked in $PYPY_I386_ROOT"
+    return 0
+  fi
+  apt_update_once
+  local ver tmp
+  ver=$(dpkg-query -W -f='${Version}' pypy3)
+  tmp=$(mktemp -d)
+  log "unpacking pypy3:i386 $ver into $PYPY_I386_ROOT"
+  # Same version as the x86_64 pypy3. pypy3-dev (headers, Architecture: all)
+  # goes into the same root, so that the include folder the 32-bit
+  # interpreter reports through sysconfig exists.
+  (cd "$tmp" && chmod 777 . && apt-get download -q "pypy3:i386=$ver" "pypy3-lib:i386=$ver" "pypy3-dev=$ver")
+  "${SUDO[@]}" rm -rf "$PYPY_I386_ROOT"
+  "${SUDO[@]}" mkdir -p "$PYPY_I386_ROOT"
+  local d
+  for d in "$tmp"/pypy3*.deb; do "${SUDO[@]}" dpkg -x "$d" "$PYPY_I386_ROOT"; done
+  rm -rf "$tmp"
+  # The interpreter looks for libpypy3*-c.so next to itself as well.
+  local lib
+  for lib in "$PYPY_I386_ROOT"/usr/lib/i386-linux-gnu/libpypy3*-c.so; do
+    "${SUDO[@]}" cp "$lib" "$PYPY_I386_ROOT/usr/bin/"
+  done
+  echo "$ver" | "${SUDO[@]}" tee "$PYPY_I386_ROOT/.unpacked" >/dev/null
+  if ! pypy_i386_ok; then
+    echo "install-deps.sh: the unpacked 32-bit PyPy in $PYPY_I386_ROOT does not run" >&2
+    exit 1
+  fi
+  log "32-bit PyPy ready in $PYPY_I386_ROOT"
+}
+
+parts=("$@")
+[[ ${#parts[@]} -eq 0 ]] && parts=(all)
+for part in "${parts[@]}"; do
+  case $part in
+    core) install_core ;;
+    pypy) install_pypy ;;
+    all) install_core; install_pypy ;;
+    -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
+    *) echo "install-deps.sh: unknown part '$part' (core, pypy, all)" >&2; exit 2 ;;
+  esac
+done
+log "done"
