@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The whole test suite, as CI runs it (.ci/run):
+#   1. install what the legs need (scripts/install-deps.sh, idempotent)
+#   2. the C++ core legs (scripts/test-core.sh: release, sanitize, i386)
+#   3. the Python legs (scripts/test-python.sh), when that script exists
+# Exits non-zero on the first failure.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$ROOT"
+
+timings=()
+step() {
+  local name=$1; shift
+  printf '\n##################################################################\n'
+  printf '## %s\n' "$name"
+  printf '##################################################################\n'
+  local start=$SECONDS
+  "$@"
+  timings+=("$(printf '%-14s %5d s' "$name" "$((SECONDS - start))")")
+}
+
+step install-deps bash scripts/install-deps.sh
+# pip may just have put cmake/ninja on PATH.
+hash -r
+step core bash scripts/test-core.sh
+if [[ -f scripts/test-python.sh ]]; then
+  step python bash scripts/test-python.sh
+else
+  echo "test-all: scripts/test-python.sh not present; no Python legs yet"
+fi
+
+printf '\n== test-all: every step passed\n'
+printf '   %s\n' "${timings[@]}"
