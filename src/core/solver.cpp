@@ -93,6 +93,7 @@ bool Solver::scan(local_moves::Move move, std::size_t min_gap) {
             Route candidate_route = current_solution_.route;
             move(candidate_route, i, j);
             Solution candidate = penalizer_.penalize(std::move(candidate_route), false);
+            ++evaluations_;
             if (penalizer_.is_better(candidate, current_solution_)) {
                 current_solution_ = std::move(candidate);
                 accepted = true;
@@ -107,6 +108,7 @@ void Solver::restart() {
     for (std::size_t k = 0; k < location_count_; ++k) route[k] = k;
     shuffle(route);
     current_solution_ = penalizer_.penalize(std::move(route), false);
+    ++evaluations_;
 }
 
 }  // namespace tourloom::solver

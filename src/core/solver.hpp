@@ -46,6 +46,9 @@ public:
     const Solution& best_solution() const noexcept { return best_solution_; }
     std::uint64_t iterations() const noexcept { return iterations_; }
     Span time_taken() const noexcept { return time_taken_; }
+    // Routes evaluated by scans and restarts (the initial and final
+    // evaluations excluded): the measure of the search's work.
+    std::uint64_t evaluations() const noexcept { return evaluations_; }
     Solution take_best_solution() noexcept { return std::move(best_solution_); }
 
 private:
@@ -58,6 +61,7 @@ private:
     Clock::time_point search_start_{};
     std::size_t location_count_;
     std::uint64_t iterations_ = 0;
+    std::uint64_t evaluations_ = 0;
     Span time_taken_;
 };
 
