@@ -8,7 +8,9 @@
 #                                      # and the 32-bit PyPy unpacked into $PYPY_I386_ROOT
 #
 # Idempotent: whatever is already there is skipped, and `apt-get update` runs
-# at most once per call, only when something has to be installed.
+# only when something has to be installed: once per call (a second time only
+# right after the i386 architecture is first added, so that its lists exist).
+# PYPY_I386_ROOT (default /opt/pypy-i386) chooses where the 32-bit PyPy goes.
 #
 # The 32-bit PyPy is unpacked with `dpkg -x`, never installed with apt: the
 # maintainer scripts of pypy3:i386 run the i386 binary, which this kernel
@@ -29,11 +31,22 @@ else
 fi
 
 APT_OPTS=(-y -q -o DPkg::Lock::Timeout=600 --no-install-recommends)
+
+# retry CMD...: up to three tries, for a registry that hiccups.
+retry() {
+  local n
+  for n in 1 2 3; do
+    "$@" && return 0
+    [[ $n -lt 3 ]] && { log "failed (try $n of 3), retrying in 15 s: $*"; sleep 15; }
+  done
+  return 1
+}
+
 apt_updated=0
 apt_update_once() {
   if [[ $apt_updated -eq 0 ]]; then
     log "apt-get update"
-    "${SUDO[@]}" apt-get update -q -o DPkg::Lock::Timeout=600
+    retry "${SUDO[@]}" apt-get update -q -o DPkg::Lock::Timeout=600
     apt_updated=1
   fi
 }
@@ -53,7 +66,7 @@ apt_install() {
   fi
   apt_update_once
   log "apt-get install ${missing[*]}"
-  "${SUDO[@]}" apt-get install "${APT_OPTS[@]}" "${missing[@]}"
+  retry "${SUDO[@]}" apt-get install "${APT_OPTS[@]}" "${missing[@]}"
 }
 
 # version_ge A B -> true when version A >= B.
@@ -137,7 +150,7 @@ install_pypy() {
   # Same version as the x86_64 pypy3. pypy3-dev (headers, Architecture: all)
   # goes into the same root, so that the include folder the 32-bit
   # interpreter reports through sysconfig exists.
-  (cd "$tmp" && chmod 777 . && apt-get download -q "pypy3:i386=$ver" "pypy3-lib:i386=$ver" "pypy3-dev=$ver")
+  (cd "$tmp" && chmod 777 . && retry apt-get download -q "pypy3:i386=$ver" "pypy3-lib:i386=$ver" "pypy3-dev=$ver")
   "${SUDO[@]}" rm -rf "$PYPY_I386_ROOT"
   "${SUDO[@]}" mkdir -p "$PYPY_I386_ROOT"
   local d
