@@ -87,7 +87,10 @@ install_build_tools() {
   fi
   if command -v python3 >/dev/null 2>&1 && python3 -m pip --version >/dev/null 2>&1; then
     log "pip install ${need[*]}"
-    python3 -m pip install -q --disable-pip-version-check "${need[@]}"
+    # A Debian-managed python3 refuses (externally managed): Debian's
+    # packages below take over then.
+    python3 -m pip install -q --disable-pip-version-check "${need[@]}" ||
+      log "pip could not install ${need[*]}; trying Debian's packages"
     hash -r
     # pyenv-style installs put new console scripts behind shims.
     if command -v pyenv >/dev/null 2>&1; then pyenv rehash || true; fi
