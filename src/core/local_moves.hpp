@@ -19,16 +19,40 @@ void rotate_right_2(Route& route, std::size_t i, std::size_t j);
 void rotate_left_3(Route& route, std::size_t i, std::size_t j);   // needs j − i >= 3
 void rotate_right_3(Route& route, std::size_t i, std::size_t j);
 
-// A neighbourhood: a move and the smallest j − i it is scanned with.
+// What a move does to the segment, for evaluations that look at a candidate
+// without building it.
+enum class Shape : unsigned char { Reverse, Swap, RotateLeft, RotateRight };
+
+// A neighbourhood: a move, its shape (with the rotation count k), and the
+// smallest j − i it is scanned with.
 struct Neighbourhood {
     Move move;
+    Shape shape;
+    std::size_t k;
     std::size_t min_gap;
 };
 
 // The order of the scans in one sweep.
 inline constexpr Neighbourhood sweep_order[] = {
-    {reverse_segment, 1}, {swap_positions, 3}, {rotate_left_1, 2}, {rotate_right_1, 2},
-    {rotate_left_2, 3},   {rotate_right_2, 4}, {rotate_left_3, 5}, {rotate_right_3, 6},
+    {reverse_segment, Shape::Reverse, 0, 1},    {swap_positions, Shape::Swap, 0, 3},
+    {rotate_left_1, Shape::RotateLeft, 1, 2},   {rotate_right_1, Shape::RotateRight, 1, 2},
+    {rotate_left_2, Shape::RotateLeft, 2, 3},   {rotate_right_2, Shape::RotateRight, 2, 4},
+    {rotate_left_3, Shape::RotateLeft, 3, 5},   {rotate_right_3, Shape::RotateRight, 3, 6},
 };
+
+// The position whose entry a move with (i, j) brings to position p: the
+// candidate's location at p is route[source_position(...)], with no copy made.
+constexpr std::size_t source_position(Shape shape, std::size_t k, std::size_t i, std::size_t j, std::size_t p) noexcept {
+    if (p < i || p > j) return p;
+    const std::size_t len = j - i + 1;
+    const std::size_t q = p - i;
+    switch (shape) {
+        case Shape::Reverse: return j - q;
+        case Shape::Swap: return p == i ? j : p == j ? i : p;
+        case Shape::RotateLeft: return i + (q + k) % len;
+        case Shape::RotateRight: return i + (q + len - k) % len;
+    }
+    return p;
+}
 
 }  // namespace tourloom::local_moves

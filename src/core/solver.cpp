@@ -4,6 +4,8 @@
 #include <bit>
 #include <random>
 
+#include "fast_evaluation/eligibility.hpp"
+
 namespace tourloom::solver {
 
 namespace {
@@ -45,12 +47,28 @@ void shuffle(Route& route) {
     }
 }
 
-Solver::Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t location_count, Solution initial)
+Solver::Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t location_count, Solution initial,
+               Evaluation evaluation)
     : time_limit_(time_limit),
       penalizer_(std::move(penalizer)),
       current_solution_(std::move(initial)),
       best_solution_(current_solution_),
-      location_count_(location_count) {}
+      location_count_(location_count) {
+    if (evaluation == Evaluation::Reference) return;
+    const auto& distances = penalizer_.distance_matrix();
+    const auto& scheduler = penalizer_.time_scheduler();
+    if (!scheduler && fast_evaluation::distance_path_eligible(distances)) {
+        distance_fast_.emplace(fast_evaluation::DistanceCost{&distances});
+    } else if (scheduler && fast_evaluation::time_path_eligible(distances, *scheduler)) {
+        time_fast_.emplace(distances, *scheduler);
+    }
+    current_changed();
+}
+
+void Solver::current_changed() {
+    if (distance_fast_) distance_fast_->refresh(current_solution_.route);
+    if (time_fast_) time_fast_->refresh(current_solution_);
+}
 
 bool Solver::time_is_up() const {
     if (!time_limit_) return false;
@@ -81,21 +99,72 @@ void Solver::descend() {
 
 bool Solver::sweep() {
     bool accepted = false;
-    for (const auto& neighbourhood : local_moves::sweep_order) accepted |= scan(neighbourhood.move, neighbourhood.min_gap);
+    for (const auto& neighbourhood : local_moves::sweep_order) accepted |= scan(neighbourhood);
     return accepted;
 }
 
-bool Solver::scan(local_moves::Move move, std::size_t min_gap) {
+bool Solver::scan(const local_moves::Neighbourhood& neighbourhood) {
+    if (distance_fast_) return scan_fast_distance(neighbourhood);
+    if (time_fast_) return scan_fast_time(neighbourhood);
+    return scan_reference(neighbourhood);
+}
+
+// Every candidate built on a fresh copy of the route and evaluated in full:
+// the definition of the search, which the fast scans reproduce exactly.
+bool Solver::scan_reference(const local_moves::Neighbourhood& neighbourhood) {
     bool accepted = false;
     const std::size_t n = location_count_;
+    const std::size_t min_gap = neighbourhood.min_gap;
     for (std::size_t i = 0; i + min_gap < n; ++i) {
         for (std::size_t j = i + min_gap; j < n; ++j) {
             Route candidate_route = current_solution_.route;
-            move(candidate_route, i, j);
+            neighbourhood.move(candidate_route, i, j);
             Solution candidate = penalizer_.penalize(std::move(candidate_route), false);
             ++evaluations_;
             if (penalizer_.is_better(candidate, current_solution_)) {
                 current_solution_ = std::move(candidate);
+                accepted = true;
+            }
+        }
+    }
+    return accepted;
+}
+
+// Distance only: each candidate's total from the edges it changes; a route
+// is changed only for an accepted candidate.
+bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood) {
+    bool accepted = false;
+    const std::size_t n = location_count_;
+    const std::size_t min_gap = neighbourhood.min_gap;
+    for (std::size_t i = 0; i + min_gap < n; ++i) {
+        for (std::size_t j = i + min_gap; j < n; ++j) {
+            const auto total = distance_fast_->candidate_total(neighbourhood.shape, neighbourhood.k, i, j);
+            ++evaluations_;
+            if (total < current_solution_.distance) {
+                neighbourhood.move(current_solution_.route, i, j);
+                current_solution_.distance = total;
+                distance_fast_->refresh(current_solution_.route);
+                accepted = true;
+            }
+        }
+    }
+    return accepted;
+}
+
+// With a time model: candidates are simulated only where they differ from
+// the current tour; an accepted one is evaluated in full, as the reference does.
+bool Solver::scan_fast_time(const local_moves::Neighbourhood& neighbourhood) {
+    bool accepted = false;
+    const std::size_t n = location_count_;
+    const std::size_t min_gap = neighbourhood.min_gap;
+    for (std::size_t i = 0; i + min_gap < n; ++i) {
+        for (std::size_t j = i + min_gap; j < n; ++j) {
+            const bool better = time_fast_->improves(neighbourhood.shape, neighbourhood.k, i, j);
+            ++evaluations_;
+            if (better) {
+                neighbourhood.move(current_solution_.route, i, j);
+                current_solution_ = penalizer_.penalize(std::move(current_solution_.route), false);
+                time_fast_->refresh(current_solution_);
                 accepted = true;
             }
         }
@@ -109,6 +178,7 @@ void Solver::restart() {
     shuffle(route);
     current_solution_ = penalizer_.penalize(std::move(route), false);
     ++evaluations_;
+    current_changed();
 }
 
 }  // namespace tourloom::solver

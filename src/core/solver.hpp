@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "fast_evaluation/time_resume.hpp"
 #include "local_moves.hpp"
 #include "output.hpp"
 #include "penalizer.hpp"
@@ -17,10 +18,19 @@ using output::Route;
 using output::Solution;
 using penalizer::Penalizer;
 
+// How candidates are evaluated. `Automatic` takes a fast path when the
+// inputs allow one (the result is the same either way); `Reference` always
+// builds and fully evaluates every candidate.
+enum class Evaluation { Automatic, Reference };
+
 class Solver {
 public:
     // `initial` is the evaluation of the identity route.
-    Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t location_count, Solution initial);
+    Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t location_count, Solution initial,
+           Evaluation evaluation = Evaluation::Automatic);
+    // The fast paths point into the penalizer and the current solution.
+    Solver(const Solver&) = delete;
+    Solver& operator=(const Solver&) = delete;
 
     // Descents from the current solution, then from random permutations
     // while time remains (one descent when there is no limit); the best
@@ -35,9 +45,9 @@ public:
     void descend();
     // One pass over the eight scans; true when any accepted a candidate.
     bool sweep();
-    // One scan of `move` over all (i, j) with j − i >= min_gap, in ascending
-    // order, accepting each improving candidate on the spot.
-    bool scan(local_moves::Move move, std::size_t min_gap);
+    // One scan of a neighbourhood over all (i, j) with j − i >= its min_gap,
+    // in ascending order, accepting each improving candidate on the spot.
+    bool scan(const local_moves::Neighbourhood& neighbourhood);
     // Replaces the current solution by a uniformly random permutation's.
     void restart();
 
@@ -50,9 +60,18 @@ public:
     // evaluations excluded): the measure of the search's work.
     std::uint64_t evaluations() const noexcept { return evaluations_; }
     Solution take_best_solution() noexcept { return std::move(best_solution_); }
+    // Which path the candidates take.
+    bool uses_fast_distance() const noexcept { return distance_fast_.has_value(); }
+    bool uses_fast_time() const noexcept { return time_fast_.has_value(); }
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    bool scan_reference(const local_moves::Neighbourhood& neighbourhood);
+    bool scan_fast_distance(const local_moves::Neighbourhood& neighbourhood);
+    bool scan_fast_time(const local_moves::Neighbourhood& neighbourhood);
+    // Keeps the fast path's caches in step with current_solution_.
+    void current_changed();
 
     std::optional<Span> time_limit_;
     Penalizer penalizer_;
@@ -63,6 +82,8 @@ private:
     std::uint64_t iterations_ = 0;
     std::uint64_t evaluations_ = 0;
     Span time_taken_;
+    std::optional<fast_evaluation::DistanceDelta> distance_fast_;
+    std::optional<fast_evaluation::TimeResume> time_fast_;
 };
 
 // Fisher–Yates from the end with the thread's generator (seeded once per

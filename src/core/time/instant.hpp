@@ -23,6 +23,8 @@ public:
     static constexpr std::int64_t min_unix_seconds = -8'334'601'315'200;
     static constexpr std::int64_t max_unix_seconds = 8'210'266'876'799;
 
+    constexpr Instant() noexcept = default;  // 1970-01-01T00:00:00Z
+
     // nullopt outside the representable range, or for nanos >= 10^9.
     static constexpr std::optional<Instant> from_unix(std::int64_t seconds, std::uint32_t nanos = 0) noexcept {
         if (seconds < min_unix_seconds || seconds > max_unix_seconds || nanos >= 1'000'000'000U) return std::nullopt;

@@ -23,28 +23,50 @@ struct DistanceTotal {
         high += __builtin_add_overflow(low, v, &low) ? 1U : 0U;
         return *this;
     }
-    constexpr DistanceTotal& operator-=(std::uint64_t v) noexcept {
-        high -= __builtin_sub_overflow(low, v, &low) ? 1U : 0U;
-        return *this;
-    }
     constexpr bool fits_u64() const noexcept { return high == 0; }
     friend constexpr auto operator<=>(const DistanceTotal&, const DistanceTotal&) = default;
+    friend constexpr DistanceTotal operator+(DistanceTotal a, const DistanceTotal& b) noexcept {
+        a.high += b.high;
+        a += b.low;
+        return a;
+    }
+    // Precondition: a >= b (a part taken out of the total it belongs to).
+    friend constexpr DistanceTotal operator-(DistanceTotal a, const DistanceTotal& b) noexcept {
+        a.high -= b.high;
+        a.high -= __builtin_sub_overflow(a.low, b.low, &a.low) ? 1U : 0U;
+        return a;
+    }
 };
 
-// Rows of unsigned 64-bit distances, [from][to]; rows may have any lengths.
+// Unsigned 64-bit distances, [from][to]. Rows may have any lengths; a square
+// matrix (the usual case) is kept as one flat n × n block, which is the only
+// copy the solve holds and what the fast search reads.
 class DistanceMatrix {
 public:
-    explicit DistanceMatrix(RawMatrix rows) : rows_(std::move(rows)) {}
+    explicit DistanceMatrix(RawMatrix rows);
 
     // Entry `to` of row `from`; panics with the index message, testing
     // `from` against the number of rows first, then `to` against that row.
-    std::uint64_t distance(std::size_t from, std::size_t to) const { return at(at(rows_, from), to); }
+    std::uint64_t distance(std::size_t from, std::size_t to) const {
+        if (square_) {
+            if (from >= n_) panic_index(n_, from);
+            if (to >= n_) panic_index(n_, to);
+            return flat_[from * n_ + to];
+        }
+        return at(at(rows_, from), to);
+    }
 
-    std::size_t row_count() const noexcept { return rows_.size(); }
-    const RawMatrix& rows() const noexcept { return rows_; }
+    std::size_t row_count() const noexcept { return n_; }
+    // Every row has row_count() entries.
+    bool is_square() const noexcept { return square_; }
+    // Square only: no bounds test.
+    std::uint64_t unchecked(std::size_t from, std::size_t to) const noexcept { return flat_[from * n_ + to]; }
 
 private:
-    RawMatrix rows_;
+    std::size_t n_ = 0;
+    bool square_ = false;
+    std::vector<std::uint64_t> flat_;  // square matrices
+    RawMatrix rows_;                   // any other shape
 };
 
 }  // namespace tourloom::penalties::distance::distance_matrix

@@ -1,0 +1,189 @@
+// The fast evaluation paths against the straightforward one: on thousands of
+// seeded random instances, a descent must accept the same candidates in the
+// same order and end with the same solution, figures and all.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <numeric>
+#include <random>
+#include <string>
+
+#include "fast_evaluation/eligibility.hpp"
+#include "solver.hpp"
+#include "test_support.hpp"
+
+namespace tourloom::solver {
+namespace {
+
+using penalizer::DistanceMatrix;
+using Rng = std::mt19937_64;
+
+constexpr std::uint64_t u64_max = UINT64_MAX;
+constexpr std::uint64_t h = 3'600;
+
+int instance_count(int fallback) {
+    const char* env = std::getenv("TOURLOOM_DIFFERENTIAL_INSTANCES");
+    return env != nullptr ? std::atoi(env) : fallback;
+}
+
+// Mostly small instances (where ties and edge cases are dense), a few large:
+// the reference path costs O(n^3) per sweep.
+std::size_t draw_size(Rng& rng, int index, int large_every) {
+    if (index % large_every == large_every - 1) return 30 + rng() % 31;
+    return 1 + rng() % 14;
+}
+
+RawMatrix distances(Rng& rng, std::size_t n, bool symmetric) {
+    const int flavour = static_cast<int>(rng() % 4);
+    RawMatrix m(n, RawList(n, 0));
+    for (std::size_t a = 0; a < n; ++a) {
+        for (std::size_t b = 0; b < n; ++b) {
+            std::uint64_t v = 0;
+            switch (flavour) {
+                case 0: v = rng() % 1'000; break;
+                case 1: v = rng() % 3; break;  // many ties
+                case 2: v = rng() % 4 == 0 ? u64_max - rng() % 5 : rng() % 100; break;  // "forbidden" edges
+                default: v = rng() >> (rng() % 64); break;  // any magnitude
+            }
+            m[a][b] = v;
+        }
+    }
+    if (symmetric)
+        for (std::size_t a = 0; a < n; ++a)
+            for (std::size_t b = 0; b < a; ++b) m[a][b] = m[b][a];
+    return m;
+}
+
+struct TimeInputs {
+    RawMatrix durations;
+    RawList jobs;
+    RawTimeWindows windows;
+    std::optional<RawPair> hours;
+};
+
+TimeInputs time_inputs(Rng& rng, std::size_t n, bool symmetric) {
+    const std::uint64_t day = static_cast<std::uint64_t>(test_day);
+    TimeInputs t;
+    t.durations.assign(n, RawList(n, 0));
+    for (std::size_t a = 0; a < n; ++a)
+        for (std::size_t b = 0; b < n; ++b)
+            t.durations[a][b] = a == b ? 0 : rng() % 8 == 0 ? 0 : rng() % (3 * h);
+    if (symmetric)
+        for (std::size_t a = 0; a < n; ++a)
+            for (std::size_t b = 0; b < a; ++b) t.durations[a][b] = t.durations[b][a];
+    if (rng() % 10 == 0) t.durations[rng() % n][rng() % n] = u64_max - rng() % 100;  // a negative span
+    for (std::size_t a = 0; a < n; ++a) t.jobs.push_back(rng() % 6 == 0 ? 0 : rng() % (2 * h));
+    const bool tight = rng() % 2 == 0;
+    for (std::size_t a = 0; a < n; ++a) {
+        std::vector<RawPair> w;
+        const std::size_t count = 1 + rng() % 3;
+        std::uint64_t t0 = day + rng() % (tight ? 12 * h : 36 * h);
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::uint64_t len = rng() % 5 == 0 ? 0 : rng() % (tight ? 2 * h : 6 * h);
+            w.push_back({t0, t0 + len});
+            t0 += len + rng() % (8 * h);
+        }
+        if (rng() % 12 == 0) std::swap(w.front(), w.back());  // out of order: still deterministic
+        t.windows.push_back(std::move(w));
+    }
+    if (rng() % 2 == 0) {
+        const std::uint64_t open = 5 * h + rng() % (5 * h);
+        t.hours = RawPair{open, open + 4 * h + rng() % (10 * h)};
+    }
+    return t;
+}
+
+Route shuffled(std::size_t n, Rng& rng) {
+    Route r(n);
+    std::iota(r.begin(), r.end(), std::size_t{0});
+    std::shuffle(r.begin(), r.end(), rng);
+    return r;
+}
+
+// One descent on each path from the same start; the same search must happen.
+void expect_same_descent(const RawMatrix& m, const std::optional<TimeInputs>& t, const Route& start,
+                         bool expect_fast) {
+    const auto make = [&](Evaluation e) {
+        auto scheduler = t ? penalties::time::time_input::transform(t->durations, t->jobs, t->windows, t->hours)
+                           : std::nullopt;
+        Penalizer p(DistanceMatrix(m), std::move(scheduler));
+        Solution initial = p.penalize(start, false);
+        return std::make_unique<Solver>(std::move(p), std::nullopt, m.size(), std::move(initial), e);
+    };
+    auto reference = make(Evaluation::Reference);
+    auto fast = make(Evaluation::Automatic);
+    ASSERT_EQ(fast->uses_fast_distance() || fast->uses_fast_time(), expect_fast);
+    ASSERT_FALSE(reference->uses_fast_distance() || reference->uses_fast_time());
+    // Sweep by sweep, so a divergence is caught where it starts.
+    for (int sweep = 0;; ++sweep) {
+        SCOPED_TRACE(testing::Message() << "sweep " << sweep);
+        const bool r = reference->sweep();
+        const bool f = fast->sweep();
+        ASSERT_EQ(r, f);
+        ASSERT_EQ(reference->current_solution().route, fast->current_solution().route);
+        ASSERT_EQ(reference->current_solution(), fast->current_solution());
+        ASSERT_EQ(reference->evaluations(), fast->evaluations());
+        if (!r) break;
+    }
+}
+
+TEST(FastEvaluation, DistanceDescentsMatchTheReference) {
+    Rng rng(0x70417100);
+    const int count = instance_count(2'000);
+    for (int index = 0; index < count; ++index) {
+        const std::size_t n = draw_size(rng, index, 40);
+        const bool symmetric = rng() % 2 == 0;
+        SCOPED_TRACE(testing::Message() << "instance " << index << " n=" << n << (symmetric ? " symmetric" : ""));
+        const RawMatrix m = distances(rng, n, symmetric);
+        expect_same_descent(m, std::nullopt, shuffled(n, rng), true);
+        if (HasFatalFailure()) return;
+    }
+}
+
+TEST(FastEvaluation, TimeDescentsMatchTheReference) {
+    Rng rng(0x71e417100);
+    const int count = instance_count(1'000);
+    for (int index = 0; index < count; ++index) {
+        const std::size_t n = draw_size(rng, index, 250);
+        const bool symmetric = rng() % 2 == 0;
+        SCOPED_TRACE(testing::Message() << "instance " << index << " n=" << n << (symmetric ? " symmetric" : ""));
+        const RawMatrix m = distances(rng, n, symmetric);
+        const TimeInputs t = time_inputs(rng, n, symmetric);
+        expect_same_descent(m, t, shuffled(n, rng), true);
+        if (HasFatalFailure()) return;
+    }
+}
+
+// Inputs the fast paths cannot vouch for run on the reference path, and so
+// fail exactly as the reference does.
+TEST(FastEvaluation, IneligibleInputsTakeTheReferencePath) {
+    const std::uint64_t day = static_cast<std::uint64_t>(test_day);
+    const RawMatrix square{{0, 1, 2}, {1, 0, 3}, {2, 3, 0}};
+    const RawTimeWindows windows{{{day, day + h}}, {{day, day + h}}, {{day, day + h}}};
+    const RawMatrix durations{{0, 60, 60}, {60, 0, 60}, {60, 60, 0}};
+    struct Case { const char* name; RawMatrix m; std::optional<TimeInputs> t; };
+    const Case cases[] = {
+        {"ragged distances", {{0, 1, 2}, {1, 0}, {2, 3, 0}}, std::nullopt},
+        {"short rows in time mode", {{0, 1, 2}, {1, 0}, {2, 3, 0}}, TimeInputs{durations, {1, 1, 1}, windows, std::nullopt}},
+        {"short job list", square, TimeInputs{durations, {1, 1}, windows, std::nullopt}},
+        {"short duration row", square, TimeInputs{{{0, 60, 60}, {60, 0}, {60, 60, 0}}, {1, 1, 1}, windows, std::nullopt}},
+        {"a location without windows", square, TimeInputs{durations, {1, 1, 1}, {{{day, day + h}}, {}, {{day, day + h}}}, std::nullopt}},
+        {"windows at the end of time", square,
+         TimeInputs{durations, {1'000, 1'000, 1'000},
+                    {{{day, day + h}}, {{8'210'266'876'700, 8'210'266'876'700}}, {{day, day + h}}}, std::nullopt}},
+        {"huge job durations", square, TimeInputs{durations, {1, 9'000'000'000'000'000, 1}, windows, std::nullopt}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto scheduler = c.t ? penalties::time::time_input::transform(c.t->durations, c.t->jobs, c.t->windows, c.t->hours)
+                             : std::nullopt;
+        const DistanceMatrix matrix(c.m);
+        const bool eligible = scheduler ? fast_evaluation::time_path_eligible(matrix, *scheduler)
+                                        : fast_evaluation::distance_path_eligible(matrix);
+        EXPECT_FALSE(eligible);
+    }
+}
+
+}  // namespace
+}  // namespace tourloom::solver
