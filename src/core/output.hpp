@@ -9,12 +9,13 @@
 
 namespace tourloom::output {
 
+using penalties::distance::distance_matrix::DistanceTotal;
 using Route = std::vector<std::size_t>;  // a permutation of the locations; the tour closes from the last to the first
 
 struct Solution {
     Route route;
     std::optional<penalties::time::time_output::TimeReport> time_report;  // present exactly with a time model
-    penalties::distance::distance_matrix::DistanceTotal distance;         // exact total of the closed tour
+    DistanceTotal distance;  // exact total of the closed tour
 
     friend bool operator==(const Solution&, const Solution&) = default;
 };

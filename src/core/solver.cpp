@@ -57,7 +57,9 @@ Solver::Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t 
     if (evaluation == Evaluation::Reference) return;
     const auto& distances = penalizer_.distance_matrix();
     const auto& scheduler = penalizer_.time_scheduler();
-    if (!scheduler && fast_evaluation::distance_path_eligible(distances)) {
+    if (!scheduler && fast_evaluation::distance_fits_64_bits(distances)) {
+        narrow_distance_fast_.emplace(fast_evaluation::NarrowDistanceCost{&distances});
+    } else if (!scheduler && fast_evaluation::distance_path_eligible(distances)) {
         distance_fast_.emplace(fast_evaluation::DistanceCost{&distances});
     } else if (scheduler && fast_evaluation::time_path_eligible(distances, *scheduler)) {
         time_fast_.emplace(distances, *scheduler);
@@ -67,6 +69,7 @@ Solver::Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t 
 
 void Solver::current_changed() {
     if (distance_fast_) distance_fast_->refresh(current_solution_.route);
+    if (narrow_distance_fast_) narrow_distance_fast_->refresh(current_solution_.route);
     if (time_fast_) time_fast_->refresh(current_solution_);
 }
 
@@ -77,7 +80,7 @@ bool Solver::time_is_up() const {
 }
 
 void Solver::run() {
-    search_start_ = Clock::now();
+    start_clock();
     while (!time_is_up()) {
         ++iterations_;
         descend();
@@ -104,7 +107,8 @@ bool Solver::sweep() {
 }
 
 bool Solver::scan(const local_moves::Neighbourhood& neighbourhood) {
-    if (distance_fast_) return scan_fast_distance(neighbourhood);
+    if (narrow_distance_fast_) return scan_fast_distance(neighbourhood, *narrow_distance_fast_);
+    if (distance_fast_) return scan_fast_distance(neighbourhood, *distance_fast_);
     if (time_fast_) return scan_fast_time(neighbourhood);
     return scan_reference(neighbourhood);
 }
@@ -130,25 +134,50 @@ bool Solver::scan_reference(const local_moves::Neighbourhood& neighbourhood) {
     return accepted;
 }
 
-// Distance only: each candidate's total from the edges it changes; a route
-// is changed only for an accepted candidate.
-bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood) {
+namespace {
+
+// One scan over the pairs in the reference order, with the move's shape fixed
+// at compile time; `accept` applies an improving candidate.
+template <local_moves::Shape shape, class Delta, class Accept>
+bool scan_edges(const Delta& delta, std::size_t k, std::size_t min_gap, std::size_t n, std::uint64_t& evaluations,
+                Accept accept) {
     bool accepted = false;
-    const std::size_t n = location_count_;
-    const std::size_t min_gap = neighbourhood.min_gap;
     for (std::size_t i = 0; i + min_gap < n; ++i) {
         for (std::size_t j = i + min_gap; j < n; ++j) {
-            const auto total = distance_fast_->candidate_total(neighbourhood.shape, neighbourhood.k, i, j);
-            ++evaluations_;
-            if (total < current_solution_.distance) {
-                neighbourhood.move(current_solution_.route, i, j);
-                current_solution_.distance = total;
-                distance_fast_->refresh(current_solution_.route);
+            const auto total = delta.template candidate_total<shape>(k, i, j);
+            if (total < delta.total()) {
+                accept(i, j, total);
                 accepted = true;
             }
         }
+        evaluations += n - i - min_gap;
     }
     return accepted;
+}
+
+output::DistanceTotal widen(const output::DistanceTotal& total) { return total; }
+output::DistanceTotal widen(std::uint64_t total) { return output::DistanceTotal::of(total); }
+
+}  // namespace
+
+// Distance only: each candidate's total from the edges it changes; a route
+// is changed only for an accepted candidate.
+template <class Delta>
+bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood, Delta& delta) {
+    const auto accept = [&](std::size_t i, std::size_t j, const auto& total) {
+        neighbourhood.move(current_solution_.route, i, j);
+        current_solution_.distance = widen(total);
+        delta.refresh(current_solution_.route);
+    };
+    const std::size_t n = location_count_, k = neighbourhood.k, gap = neighbourhood.min_gap;
+    using local_moves::Shape;
+    switch (neighbourhood.shape) {
+        case Shape::Reverse: return scan_edges<Shape::Reverse>(delta, k, gap, n, evaluations_, accept);
+        case Shape::Swap: return scan_edges<Shape::Swap>(delta, k, gap, n, evaluations_, accept);
+        case Shape::RotateLeft: return scan_edges<Shape::RotateLeft>(delta, k, gap, n, evaluations_, accept);
+        case Shape::RotateRight: return scan_edges<Shape::RotateRight>(delta, k, gap, n, evaluations_, accept);
+    }
+    return false;
 }
 
 // With a time model: candidates are simulated only where they differ from

@@ -37,6 +37,9 @@ public:
     // route is evaluated once more with its schedule recorded.
     void run();
 
+    // Starts the search clock (run() does this itself): for callers that
+    // drive descents one by one, such as benchmarks.
+    void start_clock() { search_start_ = Clock::now(); }
     // True only with a limit, once the time since the search started is
     // strictly greater than it. Reads a monotonic clock: setting the wall
     // clock back cannot stretch a solve.
@@ -61,14 +64,15 @@ public:
     std::uint64_t evaluations() const noexcept { return evaluations_; }
     Solution take_best_solution() noexcept { return std::move(best_solution_); }
     // Which path the candidates take.
-    bool uses_fast_distance() const noexcept { return distance_fast_.has_value(); }
+    bool uses_fast_distance() const noexcept { return distance_fast_.has_value() || narrow_distance_fast_.has_value(); }
     bool uses_fast_time() const noexcept { return time_fast_.has_value(); }
 
 private:
     using Clock = std::chrono::steady_clock;
 
     bool scan_reference(const local_moves::Neighbourhood& neighbourhood);
-    bool scan_fast_distance(const local_moves::Neighbourhood& neighbourhood);
+    template <class Delta>
+    bool scan_fast_distance(const local_moves::Neighbourhood& neighbourhood, Delta& delta);
     bool scan_fast_time(const local_moves::Neighbourhood& neighbourhood);
     // Keeps the fast path's caches in step with current_solution_.
     void current_changed();
@@ -83,6 +87,7 @@ private:
     std::uint64_t evaluations_ = 0;
     Span time_taken_;
     std::optional<fast_evaluation::DistanceDelta> distance_fast_;
+    std::optional<fast_evaluation::NarrowDistanceDelta> narrow_distance_fast_;
     std::optional<fast_evaluation::TimeResume> time_fast_;
 };
 

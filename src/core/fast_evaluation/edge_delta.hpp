@@ -40,6 +40,19 @@ public:
 
     // The exact total of the tour the move (shape, k) with (i, j) would give.
     Total candidate_total(Shape shape, std::size_t k, std::size_t i, std::size_t j) const {
+        switch (shape) {
+            case Shape::Reverse: return candidate_total<Shape::Reverse>(k, i, j);
+            case Shape::Swap: return candidate_total<Shape::Swap>(k, i, j);
+            case Shape::RotateLeft: return candidate_total<Shape::RotateLeft>(k, i, j);
+            case Shape::RotateRight: return candidate_total<Shape::RotateRight>(k, i, j);
+        }
+        return total_;
+    }
+
+    // The same with the shape fixed at compile time, for scans that call it
+    // millions of times.
+    template <Shape shape>
+    Total candidate_total(std::size_t k, std::size_t i, std::size_t j) const {
         const Route& r = *route_;
         const std::size_t n = r.size();
         const auto next = [n](std::size_t p) { return p + 1 == n ? 0 : p + 1; };
@@ -57,25 +70,20 @@ public:
             removed = removed + old_edge(old_position);
             added = added + new_edge(new_position);
         };
-        switch (shape) {
-            case Shape::Reverse:
-                if (!whole) change(j, j);
-                removed = removed + (forward_[j] - forward_[i]);
-                added = added + (backward_[j] - backward_[i]);
-                break;
-            case Shape::Swap:  // j >= i + 3: the edges at i, j − 1 and j are distinct
-                change(i, i);
-                change(j - 1, j - 1);
-                if (!whole) change(j, j);
-                break;
-            case Shape::RotateLeft:  // the cut after the first k entries closes, the segment's ends join
-                change(i + k - 1, j - k);
-                if (!whole) change(j, j);
-                break;
-            case Shape::RotateRight:
-                change(j - k, i + k - 1);
-                if (!whole) change(j, j);
-                break;
+        if constexpr (shape == Shape::Reverse) {
+            if (!whole) change(j, j);
+            removed = removed + (forward_[j] - forward_[i]);
+            added = added + (backward_[j] - backward_[i]);
+        } else if constexpr (shape == Shape::Swap) {  // j >= i + 3: the edges at i, j − 1 and j are distinct
+            change(i, i);
+            change(j - 1, j - 1);
+            if (!whole) change(j, j);
+        } else if constexpr (shape == Shape::RotateLeft) {  // the cut after k entries closes, the ends join
+            change(i + k - 1, j - k);
+            if (!whole) change(j, j);
+        } else {
+            change(j - k, i + k - 1);
+            if (!whole) change(j, j);
         }
         return total_ - removed + added;
     }

@@ -31,6 +31,18 @@ bool distance_path_eligible(const penalties::distance::distance_matrix::Distance
     return distances.is_square();
 }
 
+bool distance_fits_64_bits(const penalties::distance::distance_matrix::DistanceMatrix& distances) noexcept {
+    if (!distances.is_square()) return false;
+    const std::size_t n = distances.row_count();
+    std::uint64_t bound = 0;
+    for (std::size_t a = 0; a < n; ++a) {
+        std::uint64_t longest = 0;
+        for (std::size_t b = 0; b < n; ++b) longest = std::max(longest, distances.unchecked(a, b));
+        if (__builtin_add_overflow(bound, longest, &bound)) return false;
+    }
+    return true;
+}
+
 bool time_path_eligible(const penalties::distance::distance_matrix::DistanceMatrix& distances,
                         const penalties::time::time_input::TimeScheduler& scheduler) noexcept {
     if (!distances.is_square()) return false;

@@ -15,6 +15,10 @@ namespace tourloom::fast_evaluation {
 // cannot overflow.)
 bool distance_path_eligible(const penalties::distance::distance_matrix::DistanceMatrix& distances) noexcept;
 
+// Whether every tour's total distance fits in 64 bits (the sum of the rows'
+// largest entries does), so the distance path may add plain 64-bit words.
+bool distance_fits_64_bits(const penalties::distance::distance_matrix::DistanceMatrix& distances) noexcept;
+
 // With a time model: also square enough travel times, a job duration and at
 // least one window for every location, and a provable bound on every instant
 // and span any tour can produce.

@@ -81,29 +81,39 @@ bool TimeResume::improves(local_moves::Shape shape, std::size_t k, std::size_t i
     // Before position i nothing changes, except that with i = 0 the tour
     // starts at another location, and so at another time.
     TourState state;
-    std::size_t p = i;
     if (i == 0) {
         state = start_at(s.time_windows[moved(0)][0].start());
     } else {
         state = after_work_[i - 1];
+        if (behind(state)) return false;  // already behind on the shared prefix (or by its travelling total)
         drive(state, route[i - 1], moved(i));
         if (behind(state)) return false;
     }
-    for (; p < n; ++p) {
+    // After the segment the candidate visits the current tour's locations in
+    // the current order; the moment its clock agrees with the current tour's
+    // (on arrival, or after the work, typically after both waited for the
+    // same opening) the rest of the tour is the current tour's.
+    const auto finish_from = [&](const TourState& reached) {
+        if (i > 0) {
+            state.add_stretch(reached, before_work_[n]);
+        } else {
+            // Only the way back to the (new) first location differs.
+            state.add_stretch(reached, after_work_[n - 1]);
+            drive(state, route[n - 1], moved(0));
+        }
+    };
+    for (std::size_t p = i; p < n; ++p) {
         if (p > j && state.end_time == before_work_[p].end_time) {
-            // In step with the current tour from here on.
-            if (i > 0) {
-                state.add_stretch(before_work_[p], before_work_[n]);
-            } else {
-                // Only the way back to the (new) first location differs.
-                state.add_stretch(before_work_[p], after_work_[n - 1]);
-                drive(state, route[n - 1], moved(0));
-            }
+            finish_from(before_work_[p]);
             break;
         }
         const std::size_t loc = moved(p);
         work(state, loc);
         if (behind(state)) return false;
+        if (p > j && state.end_time == after_work_[p].end_time) {
+            finish_from(after_work_[p]);
+            break;
+        }
         drive(state, loc, moved(p + 1 == n ? 0 : p + 1));
         if (behind(state)) return false;
     }

@@ -39,6 +39,13 @@ struct DistanceCost {
 };
 using DistanceDelta = EdgeDelta<DistanceTotal, DistanceCost>;
 
+// For matrices whose every tour total fits in 64 bits: plain words.
+struct NarrowDistanceCost {
+    const DistanceMatrix* matrix;
+    std::uint64_t operator()(std::size_t a, std::size_t b) const noexcept { return matrix->unchecked(a, b); }
+};
+using NarrowDistanceDelta = EdgeDelta<std::uint64_t, NarrowDistanceCost>;
+
 // The travelling time an edge adds to a tour: its duration, or nothing when
 // the duration is not positive (such a travel does nothing).
 struct TravelCost {
