@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -140,6 +141,16 @@ PyTypeObject* create_variant(PyTypeObject* base) {
     if (!bases) throw std::bad_alloc();
     PyTypeObject* type = create_type(spec, bases.get());
     register_final_type(type, spec.name);
+#if !defined(PYPY_VERSION) && PY_VERSION_HEX < 0x030A0000
+    // CPython 3.9 drops the signature line when it copies a heap type's
+    // doc; put the full text back so that `__text_signature__` is "(_0)".
+    const std::size_t size = std::strlen(docs[index_of(Tag)]) + 1;
+    if (void* doc = PyObject_Malloc(size)) {
+        std::memcpy(doc, docs[index_of(Tag)], size);
+        PyObject_Free(const_cast<char*>(type->tp_doc));
+        type->tp_doc = static_cast<const char*>(doc);
+    }
+#endif
 
     PyRef match_args = PyRef::steal(Py_BuildValue("(s)", "_0"));
     if (!match_args ||
