@@ -74,7 +74,12 @@ failed=0
 for leg in "${legs[@]}"; do
   header "$leg"
   start=$SECONDS
-  if ( "leg_${leg//-/_}" ); then outcome[$leg]=passed; else outcome[$leg]=FAILED; failed=1; fi
+  # Outside any `if`, so that errexit holds inside the leg's subshell.
+  set +e
+  (set -e; "leg_${leg//-/_}")
+  status=$?
+  set -e
+  if [[ $status -eq 0 ]]; then outcome[$leg]=passed; else outcome[$leg]=FAILED; failed=1; fi
   seconds[$leg]=$((SECONDS - start))
 done
 
