@@ -1,6 +1,5 @@
-"""Argument binding of `solve`: which call shapes bind, the exact binding
-errors and the order in which they are detected, and what the module shows
-to introspection."""
+"""Argument binding of `solve`: the call shapes that bind, the exact binding
+errors in the order they are detected, and what introspection shows."""
 
 import collections
 import importlib.machinery
@@ -11,67 +10,44 @@ import pytest
 import tourloom
 from support import raised
 
-MATRIX = [[0, 3, 9], [4, 0, 2], [7, 5, 0]]
-
-BINDING_ERRORS = [
-    ((), {}, "solve() missing 1 required positional argument: 'distance_matrix'"),
-    ((), {"time_limit": 1}, "solve() missing 1 required positional argument: 'distance_matrix'"),
-    (("x",) * 7, {}, "solve() takes from 1 to 6 positional arguments but 7 were given"),
-    ((None,) * 8, {}, "solve() takes from 1 to 6 positional arguments but 8 were given"),
-    ((None,) * 7, {"speed": 1}, "solve() takes from 1 to 6 positional arguments but 7 were given"),
-    ((MATRIX,), {"distance_matrix": MATRIX}, "solve() got multiple values for argument 'distance_matrix'"),
-    ((MATRIX, None), {"duration_matrix": None}, "solve() got multiple values for argument 'duration_matrix'"),
-    ((), {"speed": 1}, "solve() got an unexpected keyword argument 'speed'"),
-    ((MATRIX,), {"speed": 1, "distance_matrix": MATRIX}, "solve() got an unexpected keyword argument 'speed'"),
-    ((MATRIX,), {"distance_matrix": MATRIX, "speed": 1}, "solve() got multiple values for argument 'distance_matrix'"),
-    ((), {"Distance_matrix": MATRIX}, "solve() got an unexpected keyword argument 'Distance_matrix'"),
-    ((MATRIX,), {"\udcff": 1}, "solve() got an unexpected keyword argument '\udcff'"),
-]
+M = [[0, 3, 9], [4, 0, 2], [7, 5, 0]]
+P = pytest.param
 
 
 @pytest.mark.parametrize(
     "args, kwargs, message",
-    BINDING_ERRORS,
-    ids=[
-        "nothing",
-        "only-a-later-keyword",
-        "seven-positional-unconvertible",
-        "eight-positional",
-        "too-many-before-keywords",
-        "matrix-twice",
-        "duration-twice",
-        "unknown-keyword-alone",
-        "unknown-before-duplicate",
-        "duplicate-before-unknown",
-        "keyword-case-matters",
-        "keyword-not-utf8",
+    [
+        P((), {}, "solve() missing 1 required positional argument: 'distance_matrix'", id="nothing"),
+        P((), {"time_limit": 1}, "solve() missing 1 required positional argument: 'distance_matrix'", id="later-keyword-only"),
+        P(("x",) * 7, {}, "solve() takes from 1 to 6 positional arguments but 7 were given", id="seven-unconvertible"),
+        P((None,) * 7, {"speed": 1}, "solve() takes from 1 to 6 positional arguments but 7 were given", id="too-many-first"),
+        P((M,), {"distance_matrix": M}, "solve() got multiple values for argument 'distance_matrix'", id="matrix-twice"),
+        P((M, None), {"duration_matrix": None}, "solve() got multiple values for argument 'duration_matrix'", id="none-twice"),
+        P((), {"speed": 1}, "solve() got an unexpected keyword argument 'speed'", id="unknown-not-missing"),
+        P((M,), {"speed": 1, "distance_matrix": M}, "solve() got an unexpected keyword argument 'speed'", id="unknown-first"),
+        P((M,), {"distance_matrix": M, "speed": 1}, "solve() got multiple values for argument 'distance_matrix'", id="duplicate-first"),
+        P((), {"Distance_matrix": M}, "solve() got an unexpected keyword argument 'Distance_matrix'", id="case-matters"),
+        P((M,), {"\udcff": 1}, "solve() got an unexpected keyword argument '\udcff'", id="not-utf8"),
     ],
 )
 def test_binding_error(args, kwargs, message):
     exc = raised(tourloom.solve, *args, **kwargs)
-    assert type(exc) is TypeError
-    assert str(exc) == message
-
-
-def _summary(result):
-    return (result.route, result.distance, result.iterations, result.schedule, result.lateness)
+    assert (type(exc), str(exc)) == (TypeError, message)
 
 
 @pytest.mark.parametrize(
     "args, kwargs",
     [
-        ((MATRIX, None, None, None, None, None), {}),
-        ((MATRIX,), {"time_limit": None}),
-        ((), {"distance_matrix": MATRIX, "operation_times": None, "job_durations": None}),
-        ((MATRIX, None), {"time_windows": None}),
+        P((M, None, None, None, None, None), {}, id="five-positional-none"),
+        P((M,), {"time_limit": None}, id="keyword-none"),
+        P((), {"distance_matrix": M, "operation_times": None, "job_durations": None}, id="all-keywords"),
     ],
-    ids=["five-positional-none", "keyword-none", "all-keywords", "mixed"],
 )
 def test_none_is_absent(args, kwargs):
-    assert _summary(tourloom.solve(*args, **kwargs)) == _summary(tourloom.solve(MATRIX))
+    def summary(r):
+        return (r.route, r.distance, r.iterations, r.schedule, r.lateness)
 
-
-Pair = collections.namedtuple("Pair", "start end")
+    assert summary(tourloom.solve(*args, **kwargs)) == summary(tourloom.solve(M))
 
 
 class Index:
@@ -82,57 +58,44 @@ class Index:
         return self.value
 
 
-# Each input is equivalent to the plain lists [[0, 7], [5, 0]]: a two-stop
-# tour costs d[0][1] + d[1][0] = 7 + 5 = 12 whichever way it runs.
+# Each is [[0, 7], [5, 0]]: a two-stop tour costs 7 + 5 whichever way it runs.
 @pytest.mark.parametrize(
     "matrix",
     [
-        [[0, 7], [5, 0]],
-        ((0, 7), (5, 0)),
-        [b"\x00\x07", b"\x05\x00"],
-        [bytearray(b"\x00\x07"), range(5, -1, -5)],
-        [[False, 7], [5, False]],
-        [[Index(0), Index(7)], [Index(5), 0]],
-        [memoryview(b"\x00\x07"), [5, 0]],
+        P(((0, 7), (5, 0)), id="tuples"),
+        P([b"\x00\x07", b"\x05\x00"], id="bytes"),
+        P([bytearray(b"\x00\x07"), range(5, -1, -5)], id="bytearray-range"),
+        P([memoryview(b"\x00\x07"), [5, False]], id="memoryview-bool"),
+        P([[Index(0), Index(7)], [Index(5), 0]], id="index-objects"),
     ],
-    ids=["lists", "tuples", "bytes", "bytearray-and-range", "bools", "index-objects", "memoryview"],
 )
 def test_accepted_sequences(matrix):
     assert tourloom.solve(matrix).distance == 12
 
 
-def test_true_reads_as_one():
-    assert tourloom.solve([[True]]).distance == 1
+Pair = collections.namedtuple("Pair", "start end")
 
 
 @pytest.mark.parametrize(
     "windows, hours",
     [
-        ([[(0, 10)]], (3600, 7200)),
-        ([[Pair(0, 10)]], Pair(3600, 7200)),
-        (((Pair(Index(0), 10),),), (Index(3600), 7200)),
+        P([[(0, 10)]], (3600, 7200), id="tuples"),
+        P(((Pair(Index(0), 10),),), Pair(Index(3600), 7200), id="named-tuples"),
     ],
-    ids=["tuples", "named-tuples", "index-items"],
 )
 def test_accepted_pairs(windows, hours):
-    # One stop, a 60 s job in a window opening at 0: operations open at
-    # 01:00, so the work waits an hour and runs 3600..3660.
+    # A 60 s job in a window opening at 0; operations open at 01:00, so it
+    # waits an hour and runs 3600..3660.
     result = tourloom.solve([[0]], [[0]], [60], windows, hours)
     assert (result.waiting_time, result.working_time, result.end_time) == (3600, 60, 3660)
 
 
-def test_module_attributes():
-    public = sorted(name for name in vars(tourloom) if not name.startswith("__"))
-    assert public == ["PyOutput", "solve"]
+def test_module_and_function():
+    assert sorted(n for n in vars(tourloom) if not n.startswith("__")) == ["PyOutput", "solve"]
     assert tourloom.__all__ == ["solve", "PyOutput"]
-    assert tourloom.__name__ == "tourloom"
-    assert isinstance(tourloom.__doc__, str) and tourloom.__doc__
-
-
-def test_solve_introspection():
+    assert tourloom.__doc__
     solve = tourloom.solve
-    assert solve.__name__ == "solve"
-    assert solve.__module__ == "tourloom"
+    assert (solve.__name__, solve.__module__) == ("solve", "tourloom")
     assert solve.__doc__ == "Solving the Traveling Salesman Problem with Time Windows."
     assert solve.__text_signature__ == (
         "(distance_matrix, duration_matrix=None, job_durations=None, "
@@ -144,5 +107,4 @@ def test_second_initialisation_gives_same_module():
     loader = importlib.machinery.ExtensionFileLoader("tourloom", tourloom.__file__)
     spec = importlib.util.spec_from_file_location("tourloom", tourloom.__file__, loader=loader)
     again = importlib.util.module_from_spec(spec)
-    assert again is tourloom
-    assert again.__all__ == ["solve", "PyOutput"]
+    assert again is tourloom and again.__all__ == ["solve", "PyOutput"]
