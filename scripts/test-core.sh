@@ -11,7 +11,7 @@
 #   scripts/test-core.sh sanitize i386   # just those legs
 #
 # Environment: JOBS (default 2), SANITIZE_BUILD_TYPE (default Debug),
-# CMAKE (default: cmake on PATH), I386_WERROR (default OFF; ON makes warnings
+# CMAKE (default: cmake on PATH), I386_WERROR (default ON; OFF lets warnings pass
 # errors in the 32-bit leg too, where -Wconversion sees a 32-bit size_t).
 # Needs what `scripts/install-deps.sh core` installs.
 set -euo pipefail
@@ -22,7 +22,7 @@ CMAKE=${CMAKE:-cmake}
 CTEST=${CTEST:-$(dirname "$(command -v "$CMAKE")")/ctest}
 [[ -x $CTEST ]] || CTEST=ctest
 SANITIZE_BUILD_TYPE=${SANITIZE_BUILD_TYPE:-Debug}
-I386_WERROR=${I386_WERROR:-OFF}
+I386_WERROR=${I386_WERROR:-ON}
 
 GEN=()
 if command -v ninja >/dev/null 2>&1; then GEN=(-G Ninja); fi

@@ -22,6 +22,10 @@ using Rng = std::mt19937_64;
 constexpr std::uint64_t u64_max = UINT64_MAX;
 constexpr std::uint64_t h = 3'600;
 
+// A draw in [0, bound): the generator's 64-bit words narrowed explicitly,
+// since size_t is 32 bits wide on the primary target.
+std::size_t below(Rng& rng, std::size_t bound) { return static_cast<std::size_t>(rng() % bound); }
+
 int instance_count(int fallback) {
     const char* env = std::getenv("TOURLOOM_DIFFERENTIAL_INSTANCES");
     return env != nullptr ? std::atoi(env) : fallback;
@@ -30,8 +34,8 @@ int instance_count(int fallback) {
 // Mostly small instances (where ties and edge cases are dense), a few large:
 // the reference path costs O(n^3) per sweep.
 std::size_t draw_size(Rng& rng, int index, int large_every) {
-    if (index % large_every == large_every - 1) return 30 + rng() % 31;
-    return 1 + rng() % 14;
+    if (index % large_every == large_every - 1) return 30 + below(rng, 31);
+    return 1 + below(rng, 14);
 }
 
 RawMatrix distances(Rng& rng, std::size_t n, bool symmetric) {
@@ -72,12 +76,12 @@ TimeInputs time_inputs(Rng& rng, std::size_t n, bool symmetric) {
     if (symmetric)
         for (std::size_t a = 0; a < n; ++a)
             for (std::size_t b = 0; b < a; ++b) t.durations[a][b] = t.durations[b][a];
-    if (rng() % 10 == 0) t.durations[rng() % n][rng() % n] = u64_max - rng() % 100;  // a negative span
+    if (rng() % 10 == 0) t.durations[below(rng, n)][below(rng, n)] = u64_max - rng() % 100;  // a negative span
     for (std::size_t a = 0; a < n; ++a) t.jobs.push_back(rng() % 6 == 0 ? 0 : rng() % (2 * h));
     const bool tight = rng() % 2 == 0;
     for (std::size_t a = 0; a < n; ++a) {
         std::vector<RawPair> w;
-        const std::size_t count = 1 + rng() % 3;
+        const std::size_t count = 1 + below(rng, 3);
         std::uint64_t t0 = day + rng() % (tight ? 12 * h : 36 * h);
         for (std::size_t k = 0; k < count; ++k) {
             const std::uint64_t len = rng() % 5 == 0 ? 0 : rng() % (tight ? 2 * h : 6 * h);
