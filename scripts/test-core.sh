@@ -11,8 +11,8 @@
 #   scripts/test-core.sh sanitize i386   # just those legs
 #
 # Environment: JOBS (default 2), SANITIZE_BUILD_TYPE (default Debug),
-# CMAKE (default: cmake on PATH), I386_WERROR (default ON; OFF lets warnings pass
-# errors in the 32-bit leg too, where -Wconversion sees a 32-bit size_t).
+# CMAKE (default: cmake on PATH), I386_WERROR (default ON: warnings are errors
+# in the 32-bit leg too, where -Wconversion sees a 32-bit size_t).
 # Needs what `scripts/install-deps.sh core` installs.
 set -euo pipefail
 
