@@ -84,20 +84,18 @@ def main():
     print("Search: %d descent(s) in %.1f ms" % (result.iterations, result.time_taken_microseconds / 1000))
     print()
 
-    # The event classes are reached through the results, not the module.
-    PyEvent = type(result.schedule[0]).__bases__[0]
+    # Events dispatch on their class: PyEvent_Work, PyEvent_Wait or
+    # PyEvent_Travel (the classes are reached through the results, e.g.
+    # type(event).__bases__[0].Work, not through the module).
+    kinds = {"PyEvent_Work": "work", "PyEvent_Wait": "wait", "PyEvent_Travel": "travel"}
     print("  %-5s  %-5s  %-7s  %s" % ("from", "to", "what", "where"))
     print("  %-5s  %-5s  %-7s  %s" % ("-" * 5, "-" * 5, "-" * 7, "-" * 24))
-    for event in result.schedule:
+    for event in result.schedule or []:
         start, end = event._0.window
-        if isinstance(event, PyEvent.Work):
-            what, where = "work", names[event._0.location]
-        elif isinstance(event, PyEvent.Travel):
-            what, where = "travel", ""
-        else:
-            what, where = "wait", ""
-        print(("  %-5s  %-5s  %-7s  %s" % (clock_of(start), clock_of(end), what, where)).rstrip())
-
+        location = getattr(event._0, "location", None)  # work only
+        where = names[location] if location is not None else ""
+        row = "  %-5s  %-5s  %-7s  %s" % (clock_of(start), clock_of(end), kinds[type(event).__name__], where)
+        print(row.rstrip())
 
 if __name__ == "__main__":
     main()
