@@ -113,44 +113,19 @@ bool Solver::scan(const local_moves::Neighbourhood& neighbourhood) {
     return scan_reference(neighbourhood);
 }
 
-// Every candidate built on a fresh copy of the route and evaluated in full:
-// the definition of the search, which the fast scans reproduce exactly.
-bool Solver::scan_reference(const local_moves::Neighbourhood& neighbourhood) {
-    bool accepted = false;
-    const std::size_t n = location_count_;
-    const std::size_t min_gap = neighbourhood.min_gap;
-    for (std::size_t i = 0; i + min_gap < n; ++i) {
-        for (std::size_t j = i + min_gap; j < n; ++j) {
-            Route candidate_route = current_solution_.route;
-            neighbourhood.move(candidate_route, i, j);
-            Solution candidate = penalizer_.penalize(std::move(candidate_route), false);
-            ++evaluations_;
-            if (penalizer_.is_better(candidate, current_solution_)) {
-                current_solution_ = std::move(candidate);
-                accepted = true;
-            }
-        }
-    }
-    return accepted;
-}
-
 namespace {
 
-// One scan over the pairs in the reference order, with the move's shape fixed
-// at compile time; `accept` applies an improving candidate.
-template <local_moves::Shape shape, class Delta, class Accept>
-bool scan_edges(const Delta& delta, std::size_t k, std::size_t min_gap, std::size_t n, std::uint64_t& evaluations,
-                Accept accept) {
+// The pairs (i, j) of one scan, in the order that defines the search: i
+// ascending, then j from i + min_gap up. `try_pair` evaluates a candidate,
+// applies it when it is better and says whether it did.
+template <class TryPair>
+bool scan_pairs(std::size_t n, std::size_t min_gap, std::uint64_t& evaluations, TryPair try_pair) {
     bool accepted = false;
     for (std::size_t i = 0; i + min_gap < n; ++i) {
         for (std::size_t j = i + min_gap; j < n; ++j) {
-            const auto total = delta.template candidate_total<shape>(k, i, j);
-            if (total < delta.total()) {
-                accept(i, j, total);
-                accepted = true;
-            }
+            ++evaluations;
+            if (try_pair(i, j)) accepted = true;
         }
-        evaluations += n - i - min_gap;
     }
     return accepted;
 }
@@ -160,22 +135,43 @@ output::DistanceTotal widen(std::uint64_t total) { return output::DistanceTotal:
 
 }  // namespace
 
-// Distance only: each candidate's total from the edges it changes; a route
-// is changed only for an accepted candidate.
-template <class Delta>
-bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood, Delta& delta) {
-    const auto accept = [&](std::size_t i, std::size_t j, const auto& total) {
+// Every candidate built on a fresh copy of the route and evaluated in full:
+// the definition of the search, which the fast scans reproduce exactly.
+bool Solver::scan_reference(const local_moves::Neighbourhood& neighbourhood) {
+    return scan_pairs(location_count_, neighbourhood.min_gap, evaluations_, [&](std::size_t i, std::size_t j) {
+        Route candidate_route = current_solution_.route;
+        neighbourhood.move(candidate_route, i, j);
+        Solution candidate = penalizer_.penalize(std::move(candidate_route), false);
+        if (!penalizer_.is_better(candidate, current_solution_)) return false;
+        current_solution_ = std::move(candidate);
+        return true;
+    });
+}
+
+// Distance only: each candidate's total from the edges it changes, with the
+// move's shape fixed at compile time; a route is changed only for an
+// accepted candidate.
+template <local_moves::Shape shape, class Delta>
+bool Solver::scan_edges(const local_moves::Neighbourhood& neighbourhood, Delta& delta) {
+    const std::size_t k = neighbourhood.k;
+    return scan_pairs(location_count_, neighbourhood.min_gap, evaluations_, [&](std::size_t i, std::size_t j) {
+        const auto total = delta.template candidate_total<shape>(k, i, j);
+        if (!(total < delta.total())) return false;
         neighbourhood.move(current_solution_.route, i, j);
         current_solution_.distance = widen(total);
         delta.refresh(current_solution_.route);
-    };
-    const std::size_t n = location_count_, k = neighbourhood.k, gap = neighbourhood.min_gap;
+        return true;
+    });
+}
+
+template <class Delta>
+bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood, Delta& delta) {
     using local_moves::Shape;
     switch (neighbourhood.shape) {
-        case Shape::Reverse: return scan_edges<Shape::Reverse>(delta, k, gap, n, evaluations_, accept);
-        case Shape::Swap: return scan_edges<Shape::Swap>(delta, k, gap, n, evaluations_, accept);
-        case Shape::RotateLeft: return scan_edges<Shape::RotateLeft>(delta, k, gap, n, evaluations_, accept);
-        case Shape::RotateRight: return scan_edges<Shape::RotateRight>(delta, k, gap, n, evaluations_, accept);
+        case Shape::Reverse: return scan_edges<Shape::Reverse>(neighbourhood, delta);
+        case Shape::Swap: return scan_edges<Shape::Swap>(neighbourhood, delta);
+        case Shape::RotateLeft: return scan_edges<Shape::RotateLeft>(neighbourhood, delta);
+        case Shape::RotateRight: return scan_edges<Shape::RotateRight>(neighbourhood, delta);
     }
     return false;
 }
@@ -183,22 +179,13 @@ bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood,
 // With a time model: candidates are simulated only where they differ from
 // the current tour; an accepted one is evaluated in full, as the reference does.
 bool Solver::scan_fast_time(const local_moves::Neighbourhood& neighbourhood) {
-    bool accepted = false;
-    const std::size_t n = location_count_;
-    const std::size_t min_gap = neighbourhood.min_gap;
-    for (std::size_t i = 0; i + min_gap < n; ++i) {
-        for (std::size_t j = i + min_gap; j < n; ++j) {
-            const bool better = time_fast_->improves(neighbourhood.shape, neighbourhood.k, i, j);
-            ++evaluations_;
-            if (better) {
-                neighbourhood.move(current_solution_.route, i, j);
-                current_solution_ = penalizer_.penalize(std::move(current_solution_.route), false);
-                time_fast_->refresh(current_solution_);
-                accepted = true;
-            }
-        }
-    }
-    return accepted;
+    return scan_pairs(location_count_, neighbourhood.min_gap, evaluations_, [&](std::size_t i, std::size_t j) {
+        if (!time_fast_->improves(neighbourhood.shape, neighbourhood.k, i, j)) return false;
+        neighbourhood.move(current_solution_.route, i, j);
+        current_solution_ = penalizer_.penalize(std::move(current_solution_.route), false);
+        time_fast_->refresh(current_solution_);
+        return true;
+    });
 }
 
 void Solver::restart() {

@@ -73,6 +73,8 @@ private:
     bool scan_reference(const local_moves::Neighbourhood& neighbourhood);
     template <class Delta>
     bool scan_fast_distance(const local_moves::Neighbourhood& neighbourhood, Delta& delta);
+    template <local_moves::Shape shape, class Delta>
+    bool scan_edges(const local_moves::Neighbourhood& neighbourhood, Delta& delta);
     bool scan_fast_time(const local_moves::Neighbourhood& neighbourhood);
     // Keeps the fast path's caches in step with current_solution_.
     void current_changed();

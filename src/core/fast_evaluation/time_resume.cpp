@@ -6,27 +6,18 @@ namespace tourloom::fast_evaluation {
 
 using penalties::time::time_output::action_report;
 
-void TourState::add(const TimeReport& action) {
-    end_time = action.end_time;
-    duration += action.duration;
-    lateness += action.lateness;
-    working_time += action.working_time;
-    waiting_time += action.waiting_time;
-    traveling_time += action.traveling_time;
-}
-
-void TourState::add_stretch(const TourState& from, const TourState& to) {
-    end_time = to.end_time;
-    duration += to.duration - from.duration;
-    lateness += to.lateness - from.lateness;
-    working_time += to.working_time - from.working_time;
-    waiting_time += to.waiting_time - from.waiting_time;
-    traveling_time += to.traveling_time - from.traveling_time;
+void extend_by_stretch(TimeReport& state, const TimeReport& from, const TimeReport& to) {
+    state.end_time = to.end_time;
+    state.duration += to.duration - from.duration;
+    state.lateness += to.lateness - from.lateness;
+    state.working_time += to.working_time - from.working_time;
+    state.waiting_time += to.waiting_time - from.waiting_time;
+    state.traveling_time += to.traveling_time - from.traveling_time;
 }
 
 namespace {
 
-TourState start_at(Instant t) { return TourState{t, {}, {}, {}, {}, {}}; }
+TimeReport start_at(Instant t) { return TimeReport::empty_at(t); }
 
 }  // namespace
 
@@ -44,14 +35,14 @@ void TimeResume::refresh(const Solution& current) {
     const auto* hours = s.operation_times ? &*s.operation_times : nullptr;
     before_work_.resize(n + 1);
     after_work_.resize(n);
-    TourState state = start_at(s.time_windows[route[0]][0].start());
+    TimeReport state = start_at(s.time_windows[route[0]][0].start());
     for (std::size_t p = 0; p < n; ++p) {
         before_work_[p] = state;
         const std::size_t loc = route[p];
-        state.add(action_report(s.job_durations[loc], &s.time_windows[loc], hours, state.end_time, false, loc, false));
+        state.extend(action_report(s.job_durations[loc], &s.time_windows[loc], hours, state.end_time, false, loc, false));
         after_work_[p] = state;
         const std::size_t next = route[p + 1 == n ? 0 : p + 1];
-        state.add(action_report(s.duration_matrix[loc][next], nullptr, hours, state.end_time, true, std::nullopt, false));
+        state.extend(action_report(s.duration_matrix[loc][next], nullptr, hours, state.end_time, true, std::nullopt, false));
     }
     before_work_[n] = state;
 }
@@ -66,21 +57,21 @@ bool TimeResume::improves(local_moves::Shape shape, std::size_t k, std::size_t i
 
     // Travelling time is the second key and needs no simulation.
     const Span travel = travel_.candidate_total(shape, k, i, j);
-    const auto behind = [&](const TourState& partial) {
+    const auto behind = [&](const TimeReport& partial) {
         return std::tie(partial.lateness, travel, partial.duration, partial.waiting_time) >
                std::tie(incumbent.lateness, incumbent.traveling_time, incumbent.duration, incumbent.waiting_time);
     };
-    const auto work = [&](TourState& state, std::size_t loc) {
-        state.add(action_report(s.job_durations[loc], &s.time_windows[loc], hours, state.end_time, false, loc, false));
+    const auto work = [&](TimeReport& state, std::size_t loc) {
+        state.extend(action_report(s.job_durations[loc], &s.time_windows[loc], hours, state.end_time, false, loc, false));
     };
-    const auto drive = [&](TourState& state, std::size_t from, std::size_t to) {
-        state.add(
+    const auto drive = [&](TimeReport& state, std::size_t from, std::size_t to) {
+        state.extend(
             action_report(s.duration_matrix[from][to], nullptr, hours, state.end_time, true, std::nullopt, false));
     };
 
     // Before position i nothing changes, except that with i = 0 the tour
     // starts at another location, and so at another time.
-    TourState state;
+    TimeReport state;
     if (i == 0) {
         state = start_at(s.time_windows[moved(0)][0].start());
     } else {
@@ -93,12 +84,12 @@ bool TimeResume::improves(local_moves::Shape shape, std::size_t k, std::size_t i
     // the current order; the moment its clock agrees with the current tour's
     // (on arrival, or after the work, typically after both waited for the
     // same opening) the rest of the tour is the current tour's.
-    const auto finish_from = [&](const TourState& reached) {
+    const auto finish_from = [&](const TimeReport& reached) {
         if (i > 0) {
-            state.add_stretch(reached, before_work_[n]);
+            extend_by_stretch(state, reached, before_work_[n]);
         } else {
             // Only the way back to the (new) first location differs.
-            state.add_stretch(reached, after_work_[n - 1]);
+            extend_by_stretch(state, reached, after_work_[n - 1]);
             drive(state, route[n - 1], moved(0));
         }
     };

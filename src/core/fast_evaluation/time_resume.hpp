@@ -57,15 +57,9 @@ struct TravelCost {
 };
 using TravelDelta = EdgeDelta<Span, TravelCost>;
 
-// The figures of a tour so far: a time report without events.
-struct TourState {
-    Instant end_time;
-    Span duration, lateness, working_time, waiting_time, traveling_time;
-
-    void add(const TimeReport& action);
-    // Adds the figures `to` has beyond `from` (both states of the current tour).
-    void add_stretch(const TourState& from, const TourState& to);
-};
+// Adds to `state` the figures the current tour gained between two of its
+// own cached states, `from` and `to`, and moves its clock to `to`'s.
+void extend_by_stretch(TimeReport& state, const TimeReport& from, const TimeReport& to);
 
 class TimeResume {
 public:
@@ -86,8 +80,8 @@ private:
     const Solution* current_ = nullptr;
     DistanceDelta distance_;
     TravelDelta travel_;
-    std::vector<TourState> before_work_;  // [p]: the tour up to position p, before its work (n + 1 entries)
-    std::vector<TourState> after_work_;   // [p]: the same, after the work at p
+    std::vector<TimeReport> before_work_;  // [p]: the tour up to position p, before its work (n + 1 entries)
+    std::vector<TimeReport> after_work_;   // [p]: the same, after the work at p
 };
 
 }  // namespace tourloom::fast_evaluation
