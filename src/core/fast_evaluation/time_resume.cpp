@@ -15,12 +15,6 @@ void extend_by_stretch(TimeReport& state, const TimeReport& from, const TimeRepo
     state.traveling_time += to.traveling_time - from.traveling_time;
 }
 
-namespace {
-
-TimeReport start_at(Instant t) { return TimeReport::empty_at(t); }
-
-}  // namespace
-
 TimeResume::TimeResume(const DistanceMatrix& distances, const TimeScheduler& scheduler)
     : scheduler_(&scheduler), distance_(DistanceCost{&distances}), travel_(TravelCost{&scheduler}) {}
 
@@ -35,7 +29,7 @@ void TimeResume::refresh(const Solution& current) {
     const auto* hours = s.operation_times ? &*s.operation_times : nullptr;
     before_work_.resize(n + 1);
     after_work_.resize(n);
-    TimeReport state = start_at(s.time_windows[route[0]][0].start());
+    TimeReport state = TimeReport::empty_at(s.time_windows[route[0]][0].start());
     for (std::size_t p = 0; p < n; ++p) {
         before_work_[p] = state;
         const std::size_t loc = route[p];
@@ -73,7 +67,7 @@ bool TimeResume::improves(local_moves::Shape shape, std::size_t k, std::size_t i
     // starts at another location, and so at another time.
     TimeReport state;
     if (i == 0) {
-        state = start_at(s.time_windows[moved(0)][0].start());
+        state = TimeReport::empty_at(s.time_windows[moved(0)][0].start());
     } else {
         state = after_work_[i - 1];
         if (behind(state)) return false;  // already behind on the shared prefix (or by its travelling total)
