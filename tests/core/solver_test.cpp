@@ -151,6 +151,27 @@ TEST(Solve, PanicsFromEvaluation) {
     }
 }
 
+// Time arithmetic failures surface through a whole solve, from the first
+// evaluation on (such inputs never take a fast path).
+TEST(Solve, TimeRangePanicsThroughTheDriver) {
+    const std::uint64_t last = 8'210'266'876'799;  // the last representable second
+    struct Case { const char* name; RawList jobs; RawTimeWindows windows; std::optional<RawPair> hours; const char* message; };
+    const Case cases[] = {
+        {"work past the end of time", {100, 1}, {{{last - 10, last}}, {{last - 10, last}}}, std::nullopt,
+         "`DateTime + TimeDelta` overflowed"},
+        {"a night's wait past the end of time", {1, 1}, {{{last - 10, last}}, {{last - 10, last}}}, RawPair{0, 3'600},
+         "`DateTime + TimeDelta` overflowed"},
+        {"window after the last date", {1, 1}, {{{last, last + 1}}, {{0, 1}}}, std::nullopt,
+         "called `Option::unwrap()` on a `None` value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(panics_with([&] { solve({{0, 1}, {1, 0}}, RawMatrix{{0, 5}, {5, 0}}, c.jobs, c.windows, c.hours,
+                                            std::nullopt); },
+                                c.message));
+    }
+}
+
 // A tour through entries near 2^64 must not look short by wrapping around.
 TEST(Solve, DistanceTotalsNeverWrap) {
     // Forward cycle 0→1→2→0 costs 30; the reverse cycle costs 2^65 + 3,
