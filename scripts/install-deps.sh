@@ -3,14 +3,17 @@
 # machine, as root, without questions.
 #
 #   scripts/install-deps.sh            # everything
-#   scripts/install-deps.sh core       # C++ legs: cmake, ninja, GoogleTest, -m32, qemu-i386
+#   scripts/install-deps.sh core       # C++ legs: cmake, ninja, GoogleTest, -m32, qemu-i386, valgrind
 #   scripts/install-deps.sh pypy       # x86_64 PyPy + headers, pytest for PyPy,
 #                                      # and the 32-bit PyPy unpacked into $PYPY_I386_ROOT
+#   scripts/install-deps.sh fuzz       # clang-$FUZZ_CLANG_VERSION with its libFuzzer and
+#                                      # sanitizer runtimes (scripts/fuzz-core.sh)
 #
 # Idempotent: whatever is already there is skipped, and `apt-get update` runs
 # only when something has to be installed: once per call (a second time only
 # right after the i386 architecture is first added, so that its lists exist).
 # PYPY_I386_ROOT (default /opt/pypy-i386) chooses where the 32-bit PyPy goes.
+# FUZZ_CLANG_VERSION (default 16) chooses the clang of the fuzz part.
 #
 # The 32-bit PyPy is unpacked with `dpkg -x`, never installed with apt: the
 # maintainer scripts of pypy3:i386 run the i386 binary, which this kernel
@@ -19,6 +22,7 @@ set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
 PYPY_I386_ROOT=${PYPY_I386_ROOT:-/opt/pypy-i386}
+FUZZ_CLANG_VERSION=${FUZZ_CLANG_VERSION:-16}
 
 log() { printf '[install-deps] %s\n' "$*"; }
 
@@ -105,8 +109,9 @@ install_build_tools() {
 install_core() {
   install_build_tools
   # g++ for the native legs, g++-multilib for -m32, GoogleTest sources in
-  # /usr/src/googletest, qemu-i386 to run the 32-bit test binary.
-  apt_install g++ g++-multilib libgtest-dev qemu-user
+  # /usr/src/googletest, qemu-i386 to run the 32-bit test binary, valgrind
+  # for the memcheck leg.
+  apt_install g++ g++-multilib libgtest-dev qemu-user valgrind
 }
 
 ensure_i386_arch() {
@@ -172,15 +177,25 @@ install_pypy() {
   log "32-bit PyPy ready in $PYPY_I386_ROOT"
 }
 
+install_fuzz() {
+  install_build_tools
+  # libFuzzer and the sanitizer runtimes live in libclang-rt-N-dev, which
+  # must match the compiler's version. Debian 12's default clang (14) cannot
+  # compile the core: libstdc++ 12's <source_location> needs clang 15 or later.
+  apt_install "clang-$FUZZ_CLANG_VERSION" "libclang-rt-$FUZZ_CLANG_VERSION-dev" libgtest-dev
+  log "clang: $("clang++-$FUZZ_CLANG_VERSION" --version | head -n1)"
+}
+
 parts=("$@")
 [[ ${#parts[@]} -eq 0 ]] && parts=(all)
 for part in "${parts[@]}"; do
   case $part in
     core) install_core ;;
     pypy) install_pypy ;;
-    all) install_core; install_pypy ;;
-    -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
-    *) echo "install-deps.sh: unknown part '$part' (core, pypy, all)" >&2; exit 2 ;;
+    fuzz) install_fuzz ;;
+    all) install_core; install_pypy; install_fuzz ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    *) echo "install-deps.sh: unknown part '$part' (core, pypy, fuzz, all)" >&2; exit 2 ;;
   esac
 done
 log "done"
