@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Build and run the C++ core tests (ctest target tourloom_core_tests) in up to
-# three legs, each in its own folder under build/:
+# four legs, each in its own folder under build/:
 #
 #   release   native Release build with -DTOURLOOM_WERROR=ON      build/core-release
 #   sanitize  AddressSanitizer + UndefinedBehaviorSanitizer,       build/core-sanitize
 #             every report fatal
 #   i386      32-bit build (-m32), tests run under qemu-i386 -L /  build/core-i386
+#   memcheck  native RelWithDebInfo build, the test binary run     build/core-memcheck
+#             under valgrind memcheck: any memory error and any
+#             definite or indirect leak fails the leg
 #
-#   scripts/test-core.sh                 # all three, in that order
+#   scripts/test-core.sh                 # all four, in that order
 #   scripts/test-core.sh sanitize i386   # just those legs
 #
 # Environment: JOBS (default 2), SANITIZE_BUILD_TYPE (default Debug),
 # CMAKE (default: cmake on PATH), I386_WERROR (default ON: warnings are errors
-# in the 32-bit leg too, where -Wconversion sees a 32-bit size_t).
+# in the 32-bit leg too, where -Wconversion sees a 32-bit size_t),
+# MEMCHECK_DIFFERENTIAL_INSTANCES (random instances per differential test in
+# the memcheck leg, default 200; the full thousands would take most of an
+# hour under valgrind).
 # Needs what `scripts/install-deps.sh core` installs.
 set -euo pipefail
 
@@ -144,12 +150,39 @@ leg_i386() {
   build_and_test "$dir" i386
 }
 
+leg_memcheck() {
+  header "memcheck (native, RelWithDebInfo, tests run under valgrind memcheck)"
+  local dir=$ROOT/build/core-memcheck
+  if ! command -v valgrind >/dev/null 2>&1; then
+    echo "test-core: valgrind not found; run scripts/install-deps.sh core" >&2
+    exit 1
+  fi
+  configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOURLOOM_WERROR=ON -DTOURLOOM_SANITIZE=
+  "$CMAKE" --build "$dir" --target tourloom_core_tests -j "$JOBS"
+  # Run directly rather than through ctest, so that valgrind wraps the test
+  # binary itself. Leaks of memory still reachable at exit (GoogleTest's
+  # registries) are not errors; definite and indirect ones are.
+  local report=$dir/gtest-report.xml rc=0 log=$dir/valgrind.log
+  rm -f "$report"
+  TOURLOOM_DIFFERENTIAL_INSTANCES=${MEMCHECK_DIFFERENTIAL_INSTANCES:-200} GTEST_OUTPUT="xml:$report" \
+    valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite,indirect \
+      --errors-for-leak-kinds=definite,indirect --error-exitcode=99 --log-file="$log" \
+      "$dir/tests/core/tourloom_core_tests" || rc=$?
+  grep -E 'ERROR SUMMARY|definitely lost|indirectly lost|All heap blocks were freed' "$log" || true
+  if [[ $rc -eq 99 ]]; then
+    echo "test-core: valgrind found memory errors or leaks; see $log" >&2
+    sed -n '/^==[0-9]*== [A-Z].*/p' "$log" | head -n 60 >&2
+  fi
+  summarize memcheck "$report" "$rc"
+  return "$rc"
+}
+
 legs=("$@")
-[[ ${#legs[@]} -eq 0 ]] && legs=(release sanitize i386)
+[[ ${#legs[@]} -eq 0 ]] && legs=(release sanitize i386 memcheck)
 for leg in "${legs[@]}"; do
   case $leg in
-    release|sanitize|i386) ;;
-    *) echo "test-core.sh: unknown leg '$leg' (release, sanitize, i386)" >&2; exit 2 ;;
+    release|sanitize|i386|memcheck) ;;
+    *) echo "test-core.sh: unknown leg '$leg' (release, sanitize, i386, memcheck)" >&2; exit 2 ;;
   esac
 done
 
