@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite, as CI runs it (.ci/run):
 #   1. install what the legs need (scripts/install-deps.sh, idempotent)
-#   2. the C++ core legs (scripts/test-core.sh: release, sanitize, i386)
-#   3. the Python legs (scripts/test-python.sh), when that script exists
+#   2. the C++ core legs (scripts/test-core.sh: release, sanitize, i386, memcheck)
+#   3. a minute of fuzzing the core (scripts/fuzz-core.sh 60), after
+#      replaying the inputs of earlier findings
+#   4. the Python legs (scripts/test-python.sh), when that script exists
 # Exits non-zero on the first failure.
 set -euo pipefail
 
@@ -24,6 +26,7 @@ step install-deps bash scripts/install-deps.sh
 # pip may just have put cmake/ninja on PATH.
 hash -r
 step core bash scripts/test-core.sh
+step fuzz-core bash scripts/fuzz-core.sh "${FUZZ_SECONDS:-60}"
 if [[ -f scripts/test-python.sh ]]; then
   step python bash scripts/test-python.sh
 else
