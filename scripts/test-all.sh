@@ -32,6 +32,8 @@ if [[ -f scripts/test-python.sh ]]; then
 else
   echo "test-all: scripts/test-python.sh not present; no Python legs yet"
 fi
+# The examples, smoke-run with small time limits (reuses build/venv-cpython).
+step examples bash scripts/test-examples.sh
 
 printf '\n== test-all: every step passed\n'
 printf '   %s\n' "${timings[@]}"
