@@ -34,6 +34,8 @@ else
 fi
 # The examples, smoke-run with small time limits (reuses build/venv-cpython).
 step examples bash scripts/test-examples.sh
+# Tests of the benchmark tools (tests/bench) and a quick benchmark smoke run.
+step bench-tools bash scripts/test-bench.sh
 
 printf '\n== test-all: every step passed\n'
 printf '   %s\n' "${timings[@]}"
