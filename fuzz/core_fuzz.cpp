@@ -147,17 +147,21 @@ struct Instance {
 };
 
 // One location's windows: 0 to 3 of them, mostly ascending from `t`, some
-// reversed, some at the ends of the instant range, some raw.
+// overlapping or out of order, some with start after end, some at the ends
+// of the instant range, some raw.
 std::vector<RawPair> location_windows(Bytes& in, std::uint64_t t) {
     std::vector<RawPair> out;
     const unsigned count = in.byte() % 4;
     for (unsigned k = 0; k < count; ++k) {
         const unsigned tag = in.byte() % 8;
-        if (tag < 5) {
+        if (tag < 4) {
             const std::uint64_t start = t + std::uint64_t{in.byte()} * 600;
             const std::uint64_t end = start + std::uint64_t{in.byte()} * 300;
             out.push_back({start, end});
             t = end;
+        } else if (tag == 4) {  // reaching back before the previous window's end
+            const std::uint64_t start = t - std::uint64_t{in.byte()} * 600;
+            out.push_back({start, start + std::uint64_t{in.byte()} * 300});
         } else if (tag == 5) {
             out.push_back({instant_value(in), instant_value(in)});
         } else if (tag == 6) {  // start after end
