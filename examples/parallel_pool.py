@@ -70,7 +70,8 @@ def main():
     parser.add_argument("--instances", type=int, default=8, help="how many (default %(default)s)")
     parser.add_argument("--size", type=int, default=30, help="stops per instance, depot included (default %(default)s)")
     parser.add_argument("--time-limit", type=int, default=1, help="seconds per instance (default %(default)s)")
-    parser.add_argument("--workers", type=int, default=os.cpu_count(), help="processes (default: one per core, %(default)s)")
+    parser.add_argument("--workers", type=int, default=os.cpu_count(),
+                        help="processes (default: one per core, %(default)s)")
     parser.add_argument("--compare-threads", action="store_true", help="also run a thread pool of the same size")
     args = parser.parse_args()
 

@@ -127,9 +127,10 @@ def main():
         name, len(times) - 1, scale, args.time_limit, result.iterations))
     print()
     print("  %4s  %9s  %9s  %9s  %9s" % ("stop", "arrival", "ready", "service", "due"))
+    line = "  %4s  %9s  %9s  %9s  %9s  %s"
     for loc, arrival, start, (ready, due) in rows:
-        print(("  %4d  %9d  %9d  %9d  %9d  %s" % (loc, arrival, ready, start, due, "LATE" if start > due else "")).rstrip())
-    print(("  %4d  %9d  %9s  %9s  %9d  %s" % (0, back, "", "", windows[0][1], "LATE" if back > windows[0][1] else "")).rstrip())
+        print((line % (loc, arrival, ready, start, due, "LATE" if start > due else "")).rstrip())
+    print((line % (0, back, "", "", windows[0][1], "LATE" if back > windows[0][1] else "")).rstrip())
     print()
     print("cost %s, classic-feasible: %s (solver: lateness %d s, so %s)" % (
         Decimal(result.distance) / scale, "yes" if feasible else "NO", result.lateness,
