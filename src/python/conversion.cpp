@@ -44,6 +44,22 @@ bool extract_sequence(PyObject* obj, std::vector<T>& out, Item&& convert_item) {
     return !PyErr_Occurred();
 }
 
+// The tuple whose items a pair is read from. PyPy hands C code a tuple
+// subclass as a copy made through the subclass's own __iter__ and __len__,
+// so there a subclass is read through tuple's own __getitem__, which gives
+// the items the object really holds, as an exact tuple.
+PyRef tuple_items(PyObject* obj) {
+#ifdef PYPY_VERSION
+    if (!PyTuple_CheckExact(obj)) {
+        PyRef whole = PyRef::steal(PySlice_New(nullptr, nullptr, nullptr));
+        if (!whole) return PyRef();
+        return PyRef::steal(PyObject_CallMethod(reinterpret_cast<PyObject*>(&PyTuple_Type), "__getitem__", "OO",
+                                                obj, whole.get()));
+    }
+#endif
+    return PyRef::borrow(obj);
+}
+
 }  // namespace
 
 bool extract_u64(PyObject* obj, std::uint64_t& out) {
@@ -70,12 +86,15 @@ bool extract_pair(PyObject* obj, RawPair& out) {
         raise_cannot_convert(obj, "PyTuple");
         return false;
     }
-    const Py_ssize_t length = PyTuple_Size(obj);
+    PyRef tuple = tuple_items(obj);
+    if (!tuple) return false;
+    const Py_ssize_t length = PyTuple_Size(tuple.get());
     if (length != 2) {
         PyErr_Format(PyExc_ValueError, "expected tuple of length 2, but got tuple of length %zd", length);
         return false;
     }
-    return extract_u64(PyTuple_GetItem(obj, 0), out.first) && extract_u64(PyTuple_GetItem(obj, 1), out.second);
+    return extract_u64(PyTuple_GetItem(tuple.get(), 0), out.first) &&
+           extract_u64(PyTuple_GetItem(tuple.get(), 1), out.second);
 }
 
 bool extract_time_windows(PyObject* obj, RawTimeWindows& out) {

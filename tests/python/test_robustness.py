@@ -174,6 +174,34 @@ def test_subclasses():
     assert (type(exc), str(exc)) == (ValueError, "expected tuple of length 2, but got tuple of length 3")
 
 
+def _fake_iter(self):
+    return iter((98, 97))
+
+
+# PyPy gives C code a tuple subclass as a copy made through the subclass's
+# own __iter__ and __len__; the pair must still be the items the tuple holds.
+@pytest.mark.parametrize(
+    "methods, items",
+    [
+        P({"__iter__": _fake_iter}, (HOUR, 2 * HOUR), id="iter"),
+        P({"__getitem__": lambda self, i: 99}, (HOUR, 2 * HOUR), id="getitem"),
+        P({"__iter__": _fake_iter, "__len__": lambda self: 2, "__getitem__": lambda self, i: 99}, (HOUR, 2 * HOUR),
+          id="iter-len-getitem"),
+        P({"__iter__": _fake_iter, "__len__": lambda self: 2}, (HOUR, 2 * HOUR, 3 * HOUR), id="three-items-iter-len"),
+    ],
+)
+def test_pair_items_are_the_tuples_own(methods, items):
+    pair = type("Pair", (tuple,), methods)(items)
+    if len(items) == 2:
+        assert tourloom.solve([[0]], [[0]], [0], [[pair]]).start_time == HOUR  # not 98
+        tourloom.solve([[0]], operation_times=pair)  # (98, 97) would panic: start after end
+    else:
+        expected = (ValueError, "expected tuple of length 2, but got tuple of length 3")
+        for kwargs in ({"time_windows": [[pair]]}, {"operation_times": pair}):
+            exc = raised(tourloom.solve, [[0]], **kwargs)
+            assert (type(exc), str(exc)) == expected
+
+
 MEMORY_SCRIPT = """
 import resource, sys
 sys.path[:0] = {path!r}
