@@ -2,8 +2,8 @@
 # The whole test suite, as CI runs it (.ci/run):
 #   1. install what the legs need (scripts/install-deps.sh, idempotent)
 #   2. the C++ core legs (scripts/test-core.sh: release, sanitize, i386, memcheck)
-#   3. a minute of fuzzing the core (scripts/fuzz-core.sh 60), after
-#      replaying the inputs of earlier findings
+#   3. a minute of fuzzing the core (scripts/fuzz-core.sh 60, or
+#      FUZZ_SECONDS), after replaying the inputs of earlier findings
 #   4. the Python legs (scripts/test-python.sh), when that script exists
 # Exits non-zero on the first failure.
 set -euo pipefail
