@@ -8,6 +8,9 @@
 #                                      # and the 32-bit PyPy unpacked into $PYPY_I386_ROOT
 #   scripts/install-deps.sh fuzz       # clang-$FUZZ_CLANG_VERSION with its libFuzzer and
 #                                      # sanitizer runtimes (scripts/fuzz-core.sh)
+#   scripts/install-deps.sh pydebug    # Debian's debug CPython (python3-dbg, with its
+#                                      # headers), pytest for it, valgrind
+#                                      # (scripts/test-python-leaks.sh)
 #
 # Idempotent: whatever is already there is skipped, and `apt-get update` runs
 # only when something has to be installed: once per call (a second time only
@@ -186,6 +189,15 @@ install_fuzz() {
   log "clang: $("clang++-$FUZZ_CLANG_VERSION" --version | head -n1)"
 }
 
+install_pydebug() {
+  install_build_tools
+  # python3-dbg is the interpreter built with Py_DEBUG (sys.gettotalrefcount)
+  # and brings its own headers (python3.X-dbg, include folder python3.Xd);
+  # Debian's pytest is pure Python and serves it as well.
+  apt_install g++ python3-dbg python3-pytest python3-exceptiongroup python3-tomli valgrind
+  log "debug interpreter: $(python3-dbg -c 'import sys; print(sys.version.split()[0], hasattr(sys, "gettotalrefcount"))')"
+}
+
 parts=("$@")
 [[ ${#parts[@]} -eq 0 ]] && parts=(all)
 for part in "${parts[@]}"; do
@@ -193,9 +205,10 @@ for part in "${parts[@]}"; do
     core) install_core ;;
     pypy) install_pypy ;;
     fuzz) install_fuzz ;;
-    all) install_core; install_pypy; install_fuzz ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
-    *) echo "install-deps.sh: unknown part '$part' (core, pypy, fuzz, all)" >&2; exit 2 ;;
+    pydebug) install_pydebug ;;
+    all) install_core; install_pypy; install_fuzz; install_pydebug ;;
+    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
+    *) echo "install-deps.sh: unknown part '$part' (core, pypy, fuzz, pydebug, all)" >&2; exit 2 ;;
   esac
 done
 log "done"
