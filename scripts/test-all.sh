@@ -5,6 +5,8 @@
 #   3. a minute of fuzzing the core (scripts/fuzz-core.sh 60, or
 #      FUZZ_SECONDS), after replaying the inputs of earlier findings
 #   4. the Python legs (scripts/test-python.sh), when that script exists
+#   5. leak checks of the module (scripts/test-python-leaks.sh): reference
+#      counts on Debian's debug CPython, and valgrind memcheck
 # Exits non-zero on the first failure.
 set -euo pipefail
 
@@ -32,6 +34,7 @@ if [[ -f scripts/test-python.sh ]]; then
 else
   echo "test-all: scripts/test-python.sh not present; no Python legs yet"
 fi
+step python-leaks bash scripts/test-python-leaks.sh
 # The examples, smoke-run with small time limits (reuses build/venv-cpython).
 step examples bash scripts/test-examples.sh
 # Tests of the benchmark tools (tests/bench) and a quick benchmark smoke run.
