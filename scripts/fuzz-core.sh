@@ -77,7 +77,7 @@ rc=0
 # The progress lines and the suggested dictionary are many; keep the log
 # whole, show the rest of its end.
 sed '/^###### Recommended dictionary/,/^###### End of recommended dictionary/d' "$BUILD/fuzz.log" |
-  grep -v -E '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)' | tail -n 60
+  grep -v -E '^(#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)|[[:space:]]+NEW_(FUNC|PC))' | tail -n 60
 if [[ $rc -eq 0 ]]; then
   passed=$((passed + 1))
 else
