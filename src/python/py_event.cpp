@@ -121,6 +121,7 @@ PyTypeObject* create_variant(PyTypeObject* base) {
                                        "PyEvent_Travel(_0)\n--\n\n"};
     static PyGetSetDef getset[] = {
         {"_0", get_payload, nullptr, nullptr, closure_of(Tag)},
+        final_class_getset(),
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyMethodDef methods[] = {final_class_method(), {nullptr, nullptr, 0, nullptr}};

@@ -108,6 +108,7 @@ PyTypeObject* create_output_type() {
         {"iterations", getter<read_iterations>, nullptr, nullptr, nullptr},
         {"time_taken_microseconds", getter<read_time_taken>, nullptr, nullptr, nullptr},
         {"schedule", getter<read_schedule>, nullptr, nullptr, nullptr},
+        final_class_getset(),
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyMethodDef methods[] = {final_class_method(), {nullptr, nullptr, 0, nullptr}};

@@ -63,14 +63,17 @@ PyTypeObject* create_payload_type(EventTag tag) {
     static PyGetSetDef work_getset[] = {
         {"location", get_location, nullptr, nullptr, nullptr},
         {"window", get_window, nullptr, nullptr, closure_of(EventTag::Work)},
+        final_class_getset(),
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyGetSetDef wait_getset[] = {
         {"window", get_window, nullptr, nullptr, closure_of(EventTag::Wait)},
+        final_class_getset(),
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyGetSetDef travel_getset[] = {
         {"window", get_window, nullptr, nullptr, closure_of(EventTag::Travel)},
+        final_class_getset(),
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
     static PyMethodDef methods[] = {final_class_method(), {nullptr, nullptr, 0, nullptr}};

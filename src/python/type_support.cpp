@@ -120,6 +120,11 @@ int refuse_new_attribute(PyObject* self, PyObject* name, PyObject* value) noexce
     PyRef done = PyRef::steal(PyObject_CallFunctionObjArgs(method.get(), self, name, value, nullptr));
     return done ? 0 : -1;
 }
+
+PyObject* refuse_dict(PyObject* self, void*) noexcept {
+    PyErr_Format(PyExc_AttributeError, "'%s' object has no attribute '__dict__'", final_name(Py_TYPE(self)));
+    return nullptr;
+}
 #endif
 
 }  // namespace
@@ -138,6 +143,14 @@ PyType_Slot final_class_setattr_slot() noexcept {
     return {Py_tp_setattro, reinterpret_cast<void*>(refuse_new_attribute)};
 #else
     return {0, nullptr};
+#endif
+}
+
+PyGetSetDef final_class_getset() noexcept {
+#ifdef PYPY_VERSION
+    return {"__dict__", refuse_dict, nullptr, nullptr, nullptr};
+#else
+    return {nullptr, nullptr, nullptr, nullptr, nullptr};
 #endif
 }
 

@@ -40,11 +40,15 @@ PyObject* raise_cannot_convert(PyObject* obj, const char* target) noexcept;
 // Classes marked final: not subclassable, and without an instance
 // dictionary. CPython enforces both by itself (no Py_TPFLAGS_BASETYPE, no
 // dict offset). PyPy does neither, so there the classes also carry an
-// `__init_subclass__` that refuses subclasses and a tp_setattro that refuses
-// new attributes, each with CPython's wording. On CPython both entries are
-// end markers: put them last in their tables.
+// `__init_subclass__` that refuses subclasses, a tp_setattro that refuses
+// new attributes and a `__dict__` that cannot be read (so that vars() and
+// writes through the dictionary fail as well), each with CPython's wording.
+// Only object.__setattr__ called by hand still reaches PyPy's hidden
+// dictionary. On CPython all three entries are end markers: put them last
+// in their tables.
 PyMethodDef final_class_method() noexcept;
 PyType_Slot final_class_setattr_slot() noexcept;
+PyGetSetDef final_class_getset() noexcept;
 // Marks a created class as final; `spec_name` is the name it was created with.
 void register_final_type(PyTypeObject* type, const char* spec_name) noexcept;
 

@@ -202,6 +202,23 @@ def test_pair_items_are_the_tuples_own(methods, items):
             assert (type(exc), str(exc)) == expected
 
 
+def _closed_objects():
+    result = tourloom.solve([[0, 1], [1, 0]], [[0, 60], [60, 0]], [30, 30], [[(0, 100)], [(1000, 2000)]])
+    events = result.schedule
+    return [result] + events + [e._0 for e in events]
+
+
+# None of the module's objects has an instance dictionary: not through
+# __dict__ or vars() either, which PyPy would otherwise give them.
+def test_no_instance_dictionary():
+    for obj in _closed_objects():
+        name = type(obj).__name__
+        assert type(raised(getattr, obj, "__dict__")) is AttributeError, name
+        assert type(raised(vars, obj)) is TypeError, name
+        assert type(raised(setattr, obj, "colour", "red")) is AttributeError, name
+        assert not hasattr(obj, "colour"), name
+
+
 MEMORY_SCRIPT = """
 import resource, sys
 sys.path[:0] = {path!r}
