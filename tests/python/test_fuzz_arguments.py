@@ -851,7 +851,7 @@ def event_operation(g, event, sink):
     else:  # writing attributes
         target = rng.choice([event, event._0, tourloom.solve([[0]])])
         name = rng.choice(["_0", "window", "location", "distance", "route", "new_attr", "__class__",
-                           StrSub("window")])
+                           "__dict__", StrSub("window")])
         try:
             if rng.random() < 0.7:
                 setattr(target, name, rng.choice([1, None, event._0, target]))
