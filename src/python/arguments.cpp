@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "py_ref.hpp"
+#include "pypy_compat.hpp"
 
 namespace tourloom::python {
 namespace {
@@ -29,7 +30,8 @@ bool too_many_positional(const FunctionDescription& fn, Py_ssize_t given) noexce
 bool unexpected_keyword(const FunctionDescription& fn, PyObject* keyword) noexcept {
     PyRef name = PyRef::steal(display_name(fn));
     if (!name) return false;
-    PyRef text = PyRef::steal(PyObject_Str(keyword));
+    PyRef shown = PyRef::steal(PyObject_Str(keyword));
+    PyRef text = shown ? PyRef::steal(exact_text(shown.get())) : PyRef();
     if (!text) return false;
     PyErr_Format(PyExc_TypeError, "%U() got an unexpected keyword argument '%U'", name.get(), text.get());
     return false;
@@ -65,7 +67,8 @@ bool missing_required(const FunctionDescription& fn, PyObject* const* slots) noe
 // that cannot be read as UTF-8 matches nothing.
 Py_ssize_t parameter_index(const FunctionDescription& fn, PyObject* keyword) noexcept {
     Py_ssize_t size = 0;
-    const char* text = PyUnicode_Check(keyword) ? PyUnicode_AsUTF8AndSize(keyword, &size) : nullptr;
+    PyRef exact = PyUnicode_Check(keyword) ? PyRef::steal(exact_text(keyword)) : PyRef();
+    const char* text = exact ? PyUnicode_AsUTF8AndSize(exact.get(), &size) : nullptr;
     if (text == nullptr) {
         PyErr_Clear();
         return -1;
@@ -148,7 +151,8 @@ void prefix_argument_name(const char* name) noexcept {
         PyErr_Restore(owned_type.release(), owned_value.release(), owned_tb.release());
         return;
     }
-    PyRef text = PyRef::steal(PyObject_Str(value));
+    PyRef shown = PyRef::steal(PyObject_Str(value));
+    PyRef text = shown ? PyRef::steal(exact_text(shown.get())) : PyRef();
     PyRef message = text ? PyRef::steal(PyUnicode_FromFormat("argument '%s': %U", name, text.get())) : PyRef();
     PyRef replacement =
         message ? PyRef::steal(PyObject_CallFunctionObjArgs(PyExc_TypeError, message.get(), nullptr)) : PyRef();

@@ -9,6 +9,11 @@
 //    through prototypes of our own with the true 64-bit types.
 // 2. PyPy 3.9 has no PyModule_GetNameObject; a module's `__name__` attribute
 //    serves the same purpose on every interpreter.
+// 3. PyPy sizes the C copy of a str subclass by the object's own __len__,
+//    which may disagree with its text; str() and str.__str__ of such an
+//    object give an exact str that carries the same wrong length. Reading
+//    either as UTF-8 gives a cut text, and formatting it with %U writes past
+//    its buffer. Text that comes from outside is read through exact_text.
 #include <Python.h>
 
 #include <cstdint>
@@ -42,6 +47,28 @@ inline PyObject* long_from_u64(std::uint64_t v) noexcept {
     return tourloom_pypy_from_u64(v);
 #else
     return PyLong_FromUnsignedLongLong(v);
+#endif
+}
+
+// A new reference to an exact str with the whole text of `text` (a str or
+// an instance of a subclass), or null with an error set. On PyPy the text
+// makes a round trip through UTF-8 bytes (str.encode reads the text the
+// object really holds; lone surrogates pass), so that the new str is sized
+// by its text.
+inline PyObject* exact_text(PyObject* text) noexcept {
+#ifdef PYPY_VERSION
+    PyObject* bytes = PyObject_CallMethod(reinterpret_cast<PyObject*>(&PyUnicode_Type), "encode", "Oss", text,
+                                          "utf-8", "surrogatepass");
+    if (bytes == nullptr) return nullptr;
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    PyObject* copy =
+        PyBytes_AsStringAndSize(bytes, &data, &size) == 0 ? PyUnicode_DecodeUTF8(data, size, "surrogatepass") : nullptr;
+    Py_DECREF(bytes);
+    return copy;
+#else
+    Py_INCREF(text);
+    return text;
 #endif
 }
 

@@ -7,6 +7,7 @@
 
 #include "panic.hpp"
 #include "py_ref.hpp"
+#include "pypy_compat.hpp"
 
 namespace tourloom::python {
 
@@ -22,8 +23,9 @@ PyTypeObject* create_type(PyType_Spec& spec, PyObject* bases) {
 
 PyObject* no_constructor(PyTypeObject* type, PyObject*, PyObject*) noexcept {
     PyRef name = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__name__"));
-    if (name && PyUnicode_Check(name.get())) {
-        PyErr_Format(PyExc_TypeError, "No constructor defined for %U", name.get());
+    PyRef text = name && PyUnicode_Check(name.get()) ? PyRef::steal(exact_text(name.get())) : PyRef();
+    if (text) {
+        PyErr_Format(PyExc_TypeError, "No constructor defined for %U", text.get());
     } else {
         PyErr_Clear();
         PyErr_SetString(PyExc_TypeError, "No constructor defined for <unknown>");
@@ -40,9 +42,9 @@ void dealloc_plain(PyObject* self) noexcept {
 PyObject* allocate(PyTypeObject* type) noexcept { return PyType_GenericAlloc(type, 0); }
 
 PyObject* type_qualname(PyTypeObject* type) noexcept {
-    PyObject* name = PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__qualname__");
-    if (name != nullptr && PyUnicode_Check(name)) return name;
-    Py_XDECREF(name);
+    PyRef name = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__qualname__"));
+    PyObject* text = name && PyUnicode_Check(name.get()) ? exact_text(name.get()) : nullptr;
+    if (text != nullptr) return text;
     PyErr_Clear();
     return PyUnicode_FromString("<failed to extract type name>");
 }
@@ -111,7 +113,10 @@ int refuse_new_attribute(PyObject* self, PyObject* name, PyObject* value) noexce
     const int defined = class_defines(Py_TYPE(self), name);
     if (defined < 0) return -1;
     if (defined == 0) {
-        PyErr_Format(PyExc_AttributeError, "'%s' object has no attribute '%U'", final_name(Py_TYPE(self)), name);
+        PyRef text = PyRef::steal(exact_text(name));
+        if (text) {
+            PyErr_Format(PyExc_AttributeError, "'%s' object has no attribute '%U'", final_name(Py_TYPE(self)), text.get());
+        }
         return -1;
     }
     PyRef method = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyBaseObject_Type),

@@ -8,7 +8,7 @@ import importlib.util
 import pytest
 
 import tourloom
-from support import raised
+from support import ShortText, raised
 
 M = [[0, 3, 9], [4, 0, 2], [7, 5, 0]]
 P = pytest.param
@@ -33,6 +33,28 @@ P = pytest.param
 def test_binding_error(args, kwargs, message):
     exc = raised(tourloom.solve, *args, **kwargs)
     assert (type(exc), str(exc)) == (TypeError, message)
+
+
+# A keyword name is matched, and shown, by its whole text, whatever its
+# class says its length is.
+@pytest.mark.parametrize(
+    "name, message",
+    [
+        P(ShortText("distance_matrix"), None, id="matrix"),
+        P(ShortText("time_limit"), "solve() missing 1 required positional argument: 'distance_matrix'", id="later"),
+        P(ShortText("speed_of_the_vehicle"), "solve() got an unexpected keyword argument 'speed_of_the_vehicle'",
+          id="unknown"),
+        P(ShortText("di"), "solve() got an unexpected keyword argument 'di'", id="prefix-only"),
+        P(type("Name", (str,), {})("distance_matrix"), None, id="plain-subclass"),
+    ],
+)
+def test_keyword_names_are_read_whole(name, message):
+    for _ in range(20):  # a write past a buffer may show only later
+        if message is None:
+            assert tourloom.solve(**{name: M}).distance == 3 + 2 + 7
+        else:
+            exc = raised(tourloom.solve, **{name: M})
+            assert (type(exc), str(exc)) == (TypeError, message)
 
 
 @pytest.mark.parametrize(

@@ -13,7 +13,7 @@ import weakref
 import pytest
 
 import tourloom
-from support import HOUR, U64, index_message, panic_class, raised
+from support import HOUR, U64, ShortText, index_message, panic_class, raised
 
 IS_PYPY = platform.python_implementation() == "PyPy"
 P = pytest.param
@@ -200,6 +200,36 @@ def test_pair_items_are_the_tuples_own(methods, items):
         for kwargs in ({"time_windows": [[pair]]}, {"operation_times": pair}):
             exc = raised(tourloom.solve, [[0]], **kwargs)
             assert (type(exc), str(exc)) == expected
+
+
+class _ShortQualname(type):
+    def __getattribute__(cls, name):
+        return ShortText("QualifiedName") if name == "__qualname__" else super().__getattribute__(name)
+
+
+class _Odd(metaclass=_ShortQualname):
+    pass
+
+
+# Text that goes into a message in whole, whatever its class says its
+# length is: the text of an object's own TypeError, a type's qualified name,
+# an attribute's name.
+@pytest.mark.parametrize(
+    "call, expected",
+    [
+        P(lambda: tourloom.solve([[0]], job_durations=Hostile([], iter_error=TypeError(ShortText("refused by it")))),
+          (TypeError, "argument 'job_durations': refused by it"), id="own-typeerror"),
+        P(lambda: tourloom.solve([_Odd()]),
+          (TypeError, "argument 'distance_matrix': 'QualifiedName' object cannot be converted to 'Sequence'"),
+          id="qualname"),
+        P(lambda: setattr(tourloom.solve([[0]]), ShortText("colour_of_it"), 1),
+          (AttributeError, "'tourloom.PyOutput' object has no attribute 'colour_of_it'"), id="attribute-name"),
+    ],
+)
+def test_texts_of_misstated_length(call, expected):
+    for _ in range(20):  # a write past a buffer may show only later
+        exc = raised(call)
+        assert (type(exc), str(exc)) == expected
 
 
 def _closed_objects():
