@@ -271,9 +271,35 @@ def read_csv(path: str) -> list[dict]:
         return list(csv.DictReader(line for line in f if not line.startswith("#")))
 
 
-def write_markdown(path: str, rows: list[dict], info: dict) -> None:
+def common_summary(rows: list[dict]) -> list[dict]:
+    """For each time-window set: the instances whose tour is classic-feasible
+    at every budget of the run, and their mean gap per budget, so that the
+    budgets are compared on the same instances."""
+    lines = []
+    for set_name in dict.fromkeys(r["set"] for r in rows):
+        group = [r for r in rows if r["set"] == set_name]
+        if group[0]["classic_feasible"] == "":
+            continue
+        by_instance: dict[str, list[dict]] = {}
+        for r in group:
+            by_instance.setdefault(r["instance"], []).append(r)
+        kept = {name for name, rs in by_instance.items() if all(r["classic_feasible"] == "yes" for r in rs)}
+        means = {}
+        for budget in dict.fromkeys(r["budget"] for r in group):
+            gaps = [float(r["gap_pct"]) for r in group if r["budget"] == budget and r["instance"] in kept]
+            means[budget] = statistics.fmean(gaps) if gaps else None
+        lines.append({"set": set_name, "kept": len(kept), "instances": len(by_instance), "means": means})
+    return lines
+
+
+def csv_header(path: str) -> list[str]:
+    """The header lines a CSV written by this script starts with."""
+    with open(path) as f:
+        return [line[2:].rstrip("\n") for line in f if line.startswith("# ")]
+
+
+def write_markdown(path: str, rows: list[dict], head: list[str]) -> None:
     out = []
-    head = header_lines(info)
     out.append("# " + head[0])
     out.append("")
     out += ["- %s" % line for line in head[1:]]
@@ -294,6 +320,16 @@ def write_markdown(path: str, rows: list[dict], info: dict) -> None:
             line["set"], line["budget"], line["instances"], line["feasible"] or "—", fmt(line["mean_gap"]),
             fmt(line["median_gap"]), fmt(line["max_gap"]), line["at_best"], line["mean_descents"],
             line["mean_time"]))
+    common = common_summary(rows)
+    if common:
+        budgets = list(common[0]["means"])
+        out += ["", "Time-window sets on the same instances: mean gap % over the instances whose tour is "
+                "classic-feasible at every budget (the means above are over different instances per budget).", ""]
+        out.append("| set | instances | " + " | ".join(budgets) + " |")
+        out.append("|---|---:|" + "---:|" * len(budgets))
+        for line in common:
+            out.append("| %s | %d/%d | %s |" % (line["set"], line["kept"], line["instances"],
+                                               " | ".join(fmt(line["means"].get(b)) for b in budgets)))
     flagged = [r for r in rows if r["problems"]]
     out.append("")
     if flagged:
@@ -350,7 +386,14 @@ def main(argv=None) -> int:
     parser.add_argument("--out", help="output folder (default bench/results; build/bench-quick with --quick)")
     parser.add_argument("--name", default="quality", help="file stem of the tables (default %(default)s)")
     parser.add_argument("--jobs", type=int, default=1, help="instances solved at once, in processes (default 1)")
+    parser.add_argument("--render", metavar="CSV", help="solve nothing: write the Markdown table of an earlier "
+                        "run's CSV beside it")
     args = parser.parse_args(argv)
+    if args.render:
+        md_path = os.path.splitext(args.render)[0] + ".md"
+        write_markdown(md_path, read_csv(args.render), csv_header(args.render))
+        print("quality: wrote", md_path)
+        return 0
 
     budgets = args.budgets or ((1,) if args.quick else (1, 10))
     if args.out is None:
@@ -403,7 +446,7 @@ def main(argv=None) -> int:
     info.update(finished=now(), load_end=load_average())
     rows = order_rows(rows, tasks)
     write_csv(csv_path, rows, info)
-    write_markdown(md_path, rows, info)
+    write_markdown(md_path, rows, header_lines(info))
     elapsed = time.perf_counter() - start
     print("quality: done in %.0f s; wrote %s and %s" % (elapsed, csv_path, md_path))
     for line in summarize(rows):

@@ -85,6 +85,17 @@ def test_summary_of_a_set_without_feasible_tours():
     assert line["feasible"] == "0/1" and line["mean_gap"] is None
 
 
+def test_common_summary_compares_budgets_on_the_same_instances():
+    rows = [dict(row("Dumas", b, g, f), instance=i) for i, b, g, f in [
+        ("a", "1 s", 0.0, "yes"), ("a", "10 s", 0.0, "yes"),
+        ("b", "1 s", 3.0, "no"), ("b", "10 s", 1.0, "yes"),   # left out: infeasible at 1 s
+        ("c", "1 s", 4.0, "yes"), ("c", "10 s", 2.0, "yes"),
+    ]] + [row("TSPLIB", "1 s", 5.0)]
+    [line] = quality.common_summary(rows)
+    assert (line["set"], line["kept"], line["instances"]) == ("Dumas", 2, 3)
+    assert line["means"] == {"1 s": 2.0, "10 s": 1.0}  # means of (0, 4) and (0, 2)
+
+
 def test_end_to_end_on_small_instances(fake_data, tmp_path, capsys):
     out = tmp_path / "out"
     status = quality.main(["--data", str(fake_data), "--sets", "TSPLIB,Dumas", "--budgets", "descent,0",
@@ -107,6 +118,11 @@ def test_end_to_end_on_small_instances(fake_data, tmp_path, capsys):
     md = (out / "q.md").read_text()
     assert "| Dumas | 0 s | 1 | 1/1 | 0.000 |" in md
     assert "## TSPLIB" in md and "| square5 | 5 | 0 s | 140 | 140 | 0.000 | 0 |" in md
+    assert "| Dumas | 1/1 | 0.000 | 0.000 |" in md
+    # the Markdown can be written again from the CSV alone
+    (out / "q.md").unlink()
+    assert quality.main(["--render", str(out / "q.csv")]) == 0
+    assert (out / "q.md").read_text() == md
 
 
 def test_missing_optimum_stops_the_run(fake_data):
