@@ -7,6 +7,9 @@
 #   4. the Python legs (scripts/test-python.sh), when that script exists
 #   5. leak checks of the module (scripts/test-python-leaks.sh): reference
 #      counts on Debian's debug CPython, and valgrind memcheck
+#   6. every example, smoke-run with small time limits (scripts/test-examples.sh)
+#   7. the benchmark tools' tests and a quick benchmark smoke run
+#      (scripts/test-bench.sh)
 # Exits non-zero on the first failure.
 set -euo pipefail
 
