@@ -49,8 +49,10 @@ constexpr std::size_t source_position(Shape shape, std::size_t k, std::size_t i,
     switch (shape) {
         case Shape::Reverse: return j - q;
         case Shape::Swap: return p == i ? j : p == j ? i : p;
-        case Shape::RotateLeft: return i + (q + k) % len;
-        case Shape::RotateRight: return i + (q + len - k) % len;
+        // (q ± k) mod len with q, k < len, without a division: this sits in
+        // the innermost loop of the fast scans.
+        case Shape::RotateLeft: return i + (q + k >= len ? q + k - len : q + k);
+        case Shape::RotateRight: return i + (q >= k ? q - k : q + len - k);
     }
     return p;
 }
