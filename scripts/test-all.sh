@@ -10,6 +10,7 @@
 #   6. every example, smoke-run with small time limits (scripts/test-examples.sh)
 #   7. the benchmark tools' tests and a quick benchmark smoke run
 #      (scripts/test-bench.sh)
+#   8. the descent benchmark at tiny sizes (scripts/bench-descent.sh --smoke)
 # Exits non-zero on the first failure.
 set -euo pipefail
 
@@ -42,6 +43,8 @@ step python-leaks bash scripts/test-python-leaks.sh
 step examples bash scripts/test-examples.sh
 # Tests of the benchmark tools (tests/bench) and a quick benchmark smoke run.
 step bench-tools bash scripts/test-bench.sh
+# The descent benchmark builds and runs at tiny sizes (no timing is judged).
+step descent-bench bash scripts/bench-descent.sh --smoke
 
 printf '\n== test-all: every step passed\n'
 printf '   %s\n' "${timings[@]}"
