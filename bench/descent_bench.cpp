@@ -98,13 +98,26 @@ struct Descent {
     std::uint64_t evaluations;
 };
 
-Descent time_descent(const Instance& inst, solver::Evaluation evaluation, double budget_seconds) {
+Descent time_descent_once(const Instance& inst, solver::Evaluation evaluation, double budget_seconds) {
     auto s = make_solver(inst, evaluation, Span::from_seconds(static_cast<std::int64_t>(budget_seconds)));
     const auto t0 = Clock::now();
     s->start_clock();
     s->descend();
     const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
     return {seconds, s->time_is_up(), s->evaluations()};
+}
+
+// Short descents are repeated (for about half a second in all, at most 50
+// times) and the fastest is reported: a single run of a few milliseconds
+// mostly measures cold caches and the machine's other work.
+Descent time_descent(const Instance& inst, solver::Evaluation evaluation, double budget_seconds) {
+    Descent best = time_descent_once(inst, evaluation, budget_seconds);
+    const int repeats = best.seconds > 0.25 ? 0 : std::min(50, static_cast<int>(0.5 / std::max(best.seconds, 1e-4)));
+    for (int r = 0; r < repeats; ++r) {
+        const Descent again = time_descent_once(inst, evaluation, budget_seconds);
+        if (again.seconds < best.seconds) best = again;
+    }
+    return best;
 }
 
 double descents_per_second(const Instance& inst, std::uint64_t limit_seconds) {
