@@ -50,40 +50,53 @@ public:
     }
 
     // The same with the shape fixed at compile time, for scans that call it
-    // millions of times.
+    // millions of times. Each shape names the edges it removes and adds
+    // directly, by position in the current route (b is the position before
+    // the segment, after the one after it):
+    //   reverse       b→i, i..j forward, j→after   becomes  b→j, j..i backward, i→after
+    //   swap          b→i, i→i+1, j−1→j, j→after   becomes  b→j, j→i+1, j−1→i, i→after
+    //   rotate left   b→i, i+k−1→i+k, j→after      becomes  b→i+k, j→i, i+k−1→after
+    //   rotate right  b→i, j−k→j−k+1, j→after      becomes  b→j−k+1, j→i, j−k→after
+    // When the segment is the whole route, b→i and j→after are the same
+    // edge (the closing one): it is counted once.
     template <Shape shape>
     Total candidate_total(std::size_t k, std::size_t i, std::size_t j) const {
         const Route& r = *route_;
         const std::size_t n = r.size();
-        const auto next = [n](std::size_t p) { return p + 1 == n ? 0 : p + 1; };
-        const auto moved = [&](std::size_t p) { return r[local_moves::source_position(shape, k, i, j, p)]; };
-        const auto old_edge = [&](std::size_t e) { return cost_(r[e], r[next(e)]); };
-        const auto new_edge = [&](std::size_t e) { return cost_(moved(e), moved(next(e))); };
-        // The edge into the segment. It is the edge out of it too when the
-        // segment is the whole route (i = 0, j = n − 1): count it once.
-        const std::size_t before = i == 0 ? n - 1 : i - 1;
-        const bool whole = before == j;
+        const std::size_t b = i == 0 ? n - 1 : i - 1;
+        const bool whole = b == j;
+        const std::size_t after = j + 1 == n ? 0 : j + 1;
+        const auto d = [&](std::size_t from, std::size_t to) { return cost_(r[from], r[to]); };
 
-        Total removed = old_edge(before);
-        Total added = new_edge(before);
-        const auto change = [&](std::size_t old_position, std::size_t new_position) {
-            removed = removed + old_edge(old_position);
-            added = added + new_edge(new_position);
-        };
+        Total removed{}, added{};
         if constexpr (shape == Shape::Reverse) {
-            if (!whole) change(j, j);
+            if (whole) {
+                removed = d(j, i);
+                added = d(i, j);
+            } else {
+                removed = d(b, i) + d(j, after);
+                added = d(b, j) + d(i, after);
+            }
             removed = removed + (forward_[j] - forward_[i]);
             added = added + (backward_[j] - backward_[i]);
-        } else if constexpr (shape == Shape::Swap) {  // j >= i + 3: the edges at i, j − 1 and j are distinct
-            change(i, i);
-            change(j - 1, j - 1);
-            if (!whole) change(j, j);
-        } else if constexpr (shape == Shape::RotateLeft) {  // the cut after k entries closes, the ends join
-            change(i + k - 1, j - k);
-            if (!whole) change(j, j);
+        } else if constexpr (shape == Shape::Swap) {  // j >= i + 3
+            removed = d(i, i + 1) + d(j - 1, j);
+            added = d(j, i + 1) + d(j - 1, i);
+            if (whole) {
+                removed = removed + d(j, i);
+                added = added + d(i, j);
+            } else {
+                removed = removed + d(b, i) + d(j, after);
+                added = added + d(b, j) + d(i, after);
+            }
+        } else if constexpr (shape == Shape::RotateLeft) {
+            if (whole) return total_;  // the same cycle, started elsewhere
+            removed = d(b, i) + d(i + k - 1, i + k) + d(j, after);
+            added = d(b, i + k) + d(j, i) + d(i + k - 1, after);
         } else {
-            change(j - k, i + k - 1);
-            if (!whole) change(j, j);
+            if (whole) return total_;
+            removed = d(b, i) + d(j - k, j - k + 1) + d(j, after);
+            added = d(b, j - k + 1) + d(j, i) + d(j - k, after);
         }
         return total_ - removed + added;
     }
