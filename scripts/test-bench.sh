@@ -6,25 +6,15 @@
 #
 #   scripts/test-bench.sh
 #
-# Interpreter as in scripts/test-examples.sh (build/venv-cpython when
-# tourloom and pytest import there, else build/venv-examples). tsplib95 is
+# Interpreter: see scripts/module-python.sh. tsplib95 is
 # installed into build/bench-deps and put on PYTHONPATH, leaving the venv
 # as it was.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
 
-py=${EXAMPLES_PYTHON:-}
-if [[ -z $py ]]; then
-  if build/venv-cpython/bin/python -c 'import tourloom, pytest' >/dev/null 2>&1; then
-    py=$ROOT/build/venv-cpython/bin/python
-  else
-    venv=$ROOT/build/venv-examples
-    [[ -x $venv/bin/python ]] || "${PYTHON:-python3}" -m venv "$venv"
-    "$venv/bin/python" -m pip install -q "$ROOT[test]"
-    py=$venv/bin/python
-  fi
-fi
+# shellcheck source=module-python.sh
+source "$ROOT/scripts/module-python.sh"
 
 deps=$ROOT/build/bench-deps
 if ! PYTHONPATH=$deps "$py" -c 'import tsplib95' >/dev/null 2>&1; then

@@ -5,23 +5,12 @@
 #
 #   scripts/test-examples.sh
 #
-# Interpreter: $EXAMPLES_PYTHON if set; else the venv the cpython leg of
-# scripts/test-python.sh leaves at build/venv-cpython, when tourloom imports
-# there; else a venv of its own, build/venv-examples, with `pip install .`.
+# Interpreter: see scripts/module-python.sh.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-py=${EXAMPLES_PYTHON:-}
-if [[ -z $py ]]; then
-  if "$ROOT/build/venv-cpython/bin/python" -c 'import tourloom' >/dev/null 2>&1; then
-    py=$ROOT/build/venv-cpython/bin/python
-  else
-    venv=$ROOT/build/venv-examples
-    [[ -x $venv/bin/python ]] || "${PYTHON:-python3}" -m venv "$venv"
-    "$venv/bin/python" -m pip install -q "$ROOT"
-    py=$venv/bin/python
-  fi
-fi
+# shellcheck source=module-python.sh
+source "$ROOT/scripts/module-python.sh"
 
 # Each example runs from an empty folder, so that none depends on the
 # current directory and whatever it writes is thrown away.
