@@ -4,110 +4,245 @@
 
 namespace tourloom::fast_evaluation {
 
-using penalties::time::time_output::action_report;
-
-void extend_by_stretch(TimeReport& state, const TimeReport& from, const TimeReport& to) {
-    state.end_time = to.end_time;
-    state.duration += to.duration - from.duration;
-    state.lateness += to.lateness - from.lateness;
-    state.working_time += to.working_time - from.working_time;
-    state.waiting_time += to.waiting_time - from.waiting_time;
-    state.traveling_time += to.traveling_time - from.traveling_time;
-}
+using local_moves::Shape;
 
 TimeResume::TimeResume(const DistanceMatrix& distances, const TimeScheduler& scheduler)
-    : scheduler_(&scheduler), distance_(DistanceCost{&distances}), travel_(TravelCost{&scheduler}) {}
+    : model_(scheduler, distances.row_count()),
+      distance_(DistanceCost{&distances}),
+      travel_(TravelCost{model_.travel_table(), model_.size()}) {}
 
 void TimeResume::refresh(const Solution& current) {
     current_ = &current;
-    const auto& route = current.route;
-    const std::size_t n = route.size();
-    distance_.refresh(route);
-    travel_.refresh(route);
+    ++version_;
+    const auto& r = current.route;
+    const std::size_t n = r.size();
+    distance_.refresh(r);
+    travel_.refresh(r);
 
-    const TimeScheduler& s = *scheduler_;
-    const auto* hours = s.operation_times ? &*s.operation_times : nullptr;
-    before_work_.resize(n + 1);
-    after_work_.resize(n);
-    TimeReport state = TimeReport::empty_at(s.time_windows[route[0]][0].start());
+    arrive_.resize(n);
+    leave_.resize(n);
+    late_before_.resize(n);
+    late_after_.resize(n);
+    start_ = model_.tour_start(r[0]);
+    Walk w{start_, 0};
     for (std::size_t p = 0; p < n; ++p) {
-        before_work_[p] = state;
-        const std::size_t loc = route[p];
-        state.extend(action_report(s.job_durations[loc], &s.time_windows[loc], hours, state.end_time, false, loc, false));
-        after_work_[p] = state;
-        const std::size_t next = route[p + 1 == n ? 0 : p + 1];
-        state.extend(action_report(s.duration_matrix[loc][next], nullptr, hours, state.end_time, true, std::nullopt, false));
+        arrive_[p] = w.clock;
+        late_before_[p] = w.lateness;
+        w.clock = model_.work(w.clock, r[p], w.lateness);
+        leave_[p] = w.clock;
+        late_after_[p] = w.lateness;
+        drive(w, r[p], r[p + 1 == n ? 0 : p + 1]);
     }
-    before_work_[n] = state;
+    end_ = w.clock;
+    lateness_ = w.lateness;
+    work_actions_ += n;
+
+    monotone_from_.assign(n + 1, 1);
+    for (std::size_t p = n; p-- > 0;) {
+        const std::size_t loc = r[p];
+        const bool monotone = model_.single_window(loc) ||
+                              (model_.starts_before_last_end(loc) && arrive_[p] > model_.last_end(loc));
+        monotone_from_[p] = monotone && monotone_from_[p + 1];
+    }
+
+    const std::int64_t traveling = travel_.total();
+    const std::int64_t duration = end_ - start_;
+    incumbent_ = Rank{lateness_, traveling, duration, duration - model_.working_total() - traveling, current.distance};
 }
 
-bool TimeResume::improves(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j) const {
-    const TimeScheduler& s = *scheduler_;
-    const auto* hours = s.operation_times ? &*s.operation_times : nullptr;
-    const auto& route = current_->route;
-    const TimeReport& incumbent = *current_->time_report;
-    const std::size_t n = route.size();
-    const auto moved = [&](std::size_t p) { return route[local_moves::source_position(shape, k, i, j, p)]; };
+void TimeResume::work(Walk& w, std::size_t location) {
+    ++work_actions_;
+    w.clock = model_.work(w.clock, location, w.lateness);
+}
 
-    // Travelling time is the second key and needs no simulation.
-    const Span travel = travel_.candidate_total(shape, k, i, j);
-    const auto behind = [&](const TimeReport& partial) {
-        return std::tie(partial.lateness, travel, partial.duration, partial.waiting_time) >
-               std::tie(incumbent.lateness, incumbent.traveling_time, incumbent.duration, incumbent.waiting_time);
-    };
-    const auto work = [&](TimeReport& state, std::size_t loc) {
-        state.extend(action_report(s.job_durations[loc], &s.time_windows[loc], hours, state.end_time, false, loc, false));
-    };
-    const auto drive = [&](TimeReport& state, std::size_t from, std::size_t to) {
-        state.extend(
-            action_report(s.duration_matrix[from][to], nullptr, hours, state.end_time, true, std::nullopt, false));
-    };
+// Lateness, travelling time and duration never shrink as a tour goes on, so
+// partial figures already ranked behind the current tour's stay behind.
+bool TimeResume::behind(const Walk& w, const Candidate& c) const noexcept {
+    return std::tuple{w.lateness, c.traveling, w.clock - c.start} >
+           std::tuple{incumbent_.lateness, incumbent_.traveling, incumbent_.duration};
+}
 
-    // Before position i nothing changes, except that with i = 0 the tour
-    // starts at another location, and so at another time.
-    TimeReport state;
-    if (i == 0) {
-        state = TimeReport::empty_at(s.time_windows[moved(0)][0].start());
-    } else {
-        state = after_work_[i - 1];
-        if (behind(state)) return false;  // already behind on the shared prefix (or by its travelling total)
-        drive(state, route[i - 1], moved(i));
-        if (behind(state)) return false;
+bool TimeResume::decide(const Walk& done, const Candidate& c) const {
+    const std::int64_t duration = done.clock - c.start;
+    const Rank candidate{done.lateness, c.traveling, duration, duration - model_.working_total() - c.traveling,
+                         distance_of(c)};
+    return ranking::is_better(candidate, incumbent_);
+}
+
+bool TimeResume::follow(Walk& w, std::size_t a, std::size_t b, const Candidate& c) {
+    const auto& r = current_->route;
+    for (std::size_t m = a;; ++m) {
+        if (w.clock == arrive_[m]) {  // from here to b, the current tour's own states
+            w.lateness += late_after_[b] - late_before_[m];
+            w.clock = leave_[b];
+            return !behind(w, c);
+        }
+        work(w, r[m]);
+        if (behind(w, c)) return false;
+        if (w.clock == leave_[m]) {
+            w.lateness += late_after_[b] - late_after_[m];
+            w.clock = leave_[b];
+            return !behind(w, c);
+        }
+        if (m == b) return true;
+        drive(w, r[m], r[m + 1]);
     }
-    // After the segment the candidate visits the current tour's locations in
-    // the current order; the moment its clock agrees with the current tour's
-    // (on arrival, or after the work, typically after both waited for the
-    // same opening) the rest of the tour is the current tour's.
-    const auto finish_from = [&](const TimeReport& reached) {
-        if (i > 0) {
-            extend_by_stretch(state, reached, before_work_[n]);
-        } else {
-            // Only the way back to the (new) first location differs.
-            extend_by_stretch(state, reached, after_work_[n - 1]);
-            drive(state, route[n - 1], moved(0));
+}
+
+bool TimeResume::finish(Walk w, std::size_t p, const Candidate& c) {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    for (;; ++p) {
+        if (p == n) return decide(w, c);
+        if (w.clock == arrive_[p]) {
+            w.lateness += lateness_ - late_before_[p];
+            w.clock = end_;
+            return decide(w, c);
         }
-    };
-    for (std::size_t p = i; p < n; ++p) {
-        if (p > j && state.end_time == before_work_[p].end_time) {
-            finish_from(before_work_[p]);
-            break;
+        if (monotone_from_[p]) {
+            // The rest of the tour keeps the order of the two clocks: from a
+            // later clock at least the current tour's lateness from here on
+            // and an end no earlier, from an earlier one at most.
+            if (w.clock > arrive_[p]) {
+                if (w.lateness > late_before_[p]) return false;
+                if (w.lateness == late_before_[p]) {
+                    if (c.traveling > incumbent_.traveling) return false;
+                    // Then the duration is no shorter: only a shorter distance could win a full tie.
+                    if (c.traveling == incumbent_.traveling && !(distance_of(c) < incumbent_.distance)) return false;
+                }
+            } else {
+                if (w.lateness < late_before_[p]) return true;
+                if (w.lateness == late_before_[p]) {
+                    if (c.traveling < incumbent_.traveling) return true;
+                    // The duration is no longer, so a shorter distance wins any tie.
+                    if (c.traveling == incumbent_.traveling && distance_of(c) < incumbent_.distance) return true;
+                }
+            }
         }
+        work(w, r[p]);
+        if (behind(w, c)) return false;
+        if (w.clock == leave_[p]) {
+            w.lateness += lateness_ - late_after_[p];
+            w.clock = end_;
+            return decide(w, c);
+        }
+        drive(w, r[p], r[p + 1 == n ? 0 : p + 1]);
+        if (behind(w, c)) return false;
+    }
+}
+
+// A candidate that starts at another location starts at another time: the
+// whole tour is simulated, abandoned once it ranks behind.
+bool TimeResume::improves_from_start(const Candidate& c) {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    const auto moved = [&](std::size_t p) { return r[local_moves::source_position(c.shape, c.k, c.i, c.j, p)]; };
+    Walk w{c.start, 0};
+    for (std::size_t p = 0; p < n; ++p) {
         const std::size_t loc = moved(p);
-        work(state, loc);
-        if (behind(state)) return false;
-        if (p > j && state.end_time == after_work_[p].end_time) {
-            finish_from(after_work_[p]);
+        work(w, loc);
+        if (behind(w, c)) return false;
+        drive(w, loc, moved(p + 1 == n ? 0 : p + 1));
+    }
+    return decide(w, c);
+}
+
+const TimeResume::Walk& TimeResume::jumped_stretch(std::size_t k, std::size_t i, std::size_t j) {
+    const auto& r = current_->route;
+    KeptStretch& s = kept_;
+    if (s.version == version_ && s.k == k && s.i == i && s.j + 1 == j) {
+        drive(s.walk, r[j - 1], r[j]);
+        if (s.walk.clock == arrive_[j]) {
+            s.walk.lateness += late_after_[j] - late_before_[j];
+            s.walk.clock = leave_[j];
+        } else {
+            work(s.walk, r[j]);
+        }
+    } else {
+        s.walk = Walk{leave_[i - 1], late_after_[i - 1]};
+        drive(s.walk, r[i - 1], r[i + k]);
+        for (std::size_t m = i + k;; ++m) {
+            if (s.walk.clock == arrive_[m]) {
+                s.walk.lateness += late_after_[j] - late_before_[m];
+                s.walk.clock = leave_[j];
+                break;
+            }
+            work(s.walk, r[m]);
+            if (m == j) break;
+            drive(s.walk, r[m], r[m + 1]);
+        }
+    }
+    s.version = version_;
+    s.k = k;
+    s.i = i;
+    s.j = j;
+    return s.walk;
+}
+
+bool TimeResume::improves(Shape shape, std::size_t k, std::size_t i, std::size_t j) {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    Candidate c{shape, k, i, j, travel_.candidate_total(shape, k, i, j), start_};
+    if (i == 0) {
+        c.start = model_.tour_start(r[local_moves::source_position(shape, k, i, j, 0)]);
+        return improves_from_start(c);
+    }
+    // Travelling time is the second key, and a tour's prefix its lower bound.
+    Walk w{leave_[i - 1], late_after_[i - 1]};
+    if (behind(w, c)) return false;
+    const std::size_t after = r[j + 1 == n ? 0 : j + 1];  // the first location after the segment
+
+    switch (shape) {
+        case Shape::Reverse:
+            drive(w, r[i - 1], r[j]);
+            for (std::size_t m = j;; --m) {
+                work(w, r[m]);
+                if (behind(w, c)) return false;
+                if (m == i) break;
+                drive(w, r[m], r[m - 1]);
+            }
+            drive(w, r[i], after);
+            break;
+        case Shape::Swap:  // j >= i + 3
+            drive(w, r[i - 1], r[j]);
+            work(w, r[j]);
+            if (behind(w, c)) return false;
+            drive(w, r[j], r[i + 1]);
+            if (!follow(w, i + 1, j - 1, c)) return false;
+            drive(w, r[j - 1], r[i]);
+            work(w, r[i]);
+            if (behind(w, c)) return false;
+            drive(w, r[i], after);
+            break;
+        case Shape::RotateLeft: {  // positions i + k .. j, then the block i .. i + k − 1
+            w = jumped_stretch(k, i, j);
+            // The stretch only grows with j, and so does its lateness.
+            if (w.lateness > incumbent_.lateness || behind(w, c)) return false;
+            drive(w, r[j], r[i]);
+            for (std::size_t m = i;; ++m) {
+                work(w, r[m]);
+                if (behind(w, c)) return false;
+                if (m == i + k - 1) break;
+                drive(w, r[m], r[m + 1]);
+            }
+            drive(w, r[i + k - 1], after);
             break;
         }
-        drive(state, loc, moved(p + 1 == n ? 0 : p + 1));
-        if (behind(state)) return false;
+        case Shape::RotateRight:  // the block j − k + 1 .. j, then positions i .. j − k
+            drive(w, r[i - 1], r[j - k + 1]);
+            for (std::size_t m = j - k + 1;; ++m) {
+                work(w, r[m]);
+                if (behind(w, c)) return false;
+                if (m == j) break;
+                drive(w, r[m], r[m + 1]);
+            }
+            drive(w, r[j], r[i]);
+            if (!follow(w, i, j - k, c)) return false;
+            drive(w, r[j - k], after);
+            break;
     }
-
-    const auto candidate_keys = std::tie(state.lateness, travel, state.duration, state.waiting_time);
-    const auto incumbent_keys =
-        std::tie(incumbent.lateness, incumbent.traveling_time, incumbent.duration, incumbent.waiting_time);
-    if (candidate_keys != incumbent_keys) return candidate_keys < incumbent_keys;
-    return distance_.candidate_total(shape, k, i, j) < current_->distance;
+    if (behind(w, c)) return false;
+    return finish(w, j + 1, c);
 }
 
 }  // namespace tourloom::fast_evaluation
