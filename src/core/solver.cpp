@@ -175,13 +175,12 @@ bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood,
 }
 
 // With a time model: candidates are simulated only where they differ from
-// the current tour; an accepted one is evaluated in full, as the reference does.
+// the current tour, and an accepted one takes its figures from the same
+// plain simulation.
 bool Solver::scan_fast_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time) {
     return scan_pairs(location_count_, neighbourhood.min_gap, evaluations_, [&](std::size_t i, std::size_t j) {
         if (!time.improves(neighbourhood.shape, neighbourhood.k, i, j)) return false;
-        neighbourhood.move(current_solution_.route, i, j);
-        current_solution_ = penalizer_.penalize(std::move(current_solution_.route), false);
-        time.refresh(current_solution_);
+        time.accept(neighbourhood.shape, neighbourhood.k, i, j, neighbourhood.move, current_solution_);
         return true;
     });
 }

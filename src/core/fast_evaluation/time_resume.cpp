@@ -50,6 +50,23 @@ void TimeResume::refresh(const Solution& current) {
     incumbent_ = Rank{lateness_, traveling, duration, duration - model_.working_total() - traveling, current.distance};
 }
 
+void TimeResume::accept(Shape shape, std::size_t k, std::size_t i, std::size_t j, local_moves::Move move,
+                        Solution& current) {
+    current.distance = distance_.candidate_total(shape, k, i, j);
+    move(current.route, i, j);
+    refresh(current);
+    // Every figure is a whole number of seconds well inside the ranges.
+    const auto instant = [](std::int64_t t) { return *Instant::from_unix(t); };
+    auto& report = *current.time_report;
+    report.start_time = instant(start_);
+    report.end_time = instant(end_);
+    report.duration = Span::from_seconds(incumbent_.duration);
+    report.lateness = Span::from_seconds(lateness_);
+    report.working_time = Span::from_seconds(model_.working_total());
+    report.waiting_time = Span::from_seconds(incumbent_.waiting);
+    report.traveling_time = Span::from_seconds(incumbent_.traveling);
+}
+
 void TimeResume::work(Walk& w, std::size_t location) {
     ++work_actions_;
     w.clock = model_.work(w.clock, location, w.lateness);

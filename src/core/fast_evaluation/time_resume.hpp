@@ -87,7 +87,14 @@ public:
     // pairs in their order (j ascending for one i) let relocations reuse work.
     bool improves(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j);
 
-    // Work actions simulated by `improves` so far (the cost measure the
+    // Applies the candidate (shape, k, i, j) with `move` to `current`, the
+    // solution last refreshed, and makes `current` its evaluation: the
+    // route, the exact distance and the time report (no events), as the full
+    // evaluation gives them; then refreshes.
+    void accept(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j, local_moves::Move move,
+                Solution& current);
+
+    // Work actions simulated by `improves` and the refreshes so far (the cost measure the
     // benchmark reports per candidate).
     std::uint64_t work_actions() const noexcept { return work_actions_; }
 
