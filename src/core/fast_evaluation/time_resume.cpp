@@ -72,11 +72,26 @@ void TimeResume::work(Walk& w, std::size_t location) {
     w.clock = model_.work(w.clock, location, w.lateness);
 }
 
-// Lateness, travelling time and duration never shrink as a tour goes on, so
-// partial figures already ranked behind the current tour's stay behind.
+TimeResume::Candidate TimeResume::candidate(Shape shape, std::size_t k, std::size_t i, std::size_t j) const {
+    const auto& r = current_->route;
+    Candidate c{shape, k, i, j, travel_.candidate_total(shape, k, i, j), r[0], start_, 0};
+    if (i == 0) {
+        c.first = r[local_moves::source_position(shape, k, i, j, 0)];
+        c.start = model_.tour_start(c.first);
+    }
+    // Lateness, travelling time and duration never shrink as a tour goes on,
+    // so partial figures already ranked behind the current tour's stay
+    // behind: with more lateness, or with as much and more travelling time,
+    // or with as much of both and a longer duration so far.
+    constexpr std::int64_t never = INT64_MAX, always = INT64_MIN;
+    c.clock_limit = c.traveling < incumbent_.traveling   ? never
+                    : c.traveling > incumbent_.traveling ? always
+                                                         : c.start + incumbent_.duration;
+    return c;
+}
+
 bool TimeResume::behind(const Walk& w, const Candidate& c) const noexcept {
-    return std::tuple{w.lateness, c.traveling, w.clock - c.start} >
-           std::tuple{incumbent_.lateness, incumbent_.traveling, incumbent_.duration};
+    return w.lateness > incumbent_.lateness || (w.lateness == incumbent_.lateness && w.clock > c.clock_limit);
 }
 
 bool TimeResume::decide(const Walk& done, const Candidate& c) const {
@@ -106,30 +121,41 @@ bool TimeResume::follow(Walk& w, std::size_t a, std::size_t b, const Candidate& 
     }
 }
 
+bool TimeResume::finish_as_current(Walk w, std::size_t p, bool after_work, const Candidate& c) {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    if (c.i > 0) {  // the same tour from here to its end
+        w.lateness += lateness_ - (after_work ? late_after_[p] : late_before_[p]);
+        w.clock = end_;
+    } else {  // the same tour up to the way back, which leads elsewhere
+        w.lateness += late_after_[n - 1] - (after_work ? late_after_[p] : late_before_[p]);
+        w.clock = leave_[n - 1];
+        drive(w, r[n - 1], c.first);
+    }
+    return decide(w, c);
+}
+
 bool TimeResume::finish(Walk w, std::size_t p, const Candidate& c) {
     const auto& r = current_->route;
     const std::size_t n = r.size();
     for (;; ++p) {
         if (p == n) return decide(w, c);
-        if (w.clock == arrive_[p]) {
-            w.lateness += lateness_ - late_before_[p];
-            w.clock = end_;
-            return decide(w, c);
-        }
+        if (w.clock == arrive_[p]) return finish_as_current(w, p, false, c);
         if (monotone_from_[p]) {
             // The rest of the tour keeps the order of the two clocks: from a
-            // later clock at least the current tour's lateness from here on
-            // and an end no earlier, from an earlier one at most.
+            // later clock at least the current tour's lateness from here on,
+            // from an earlier one at most. With the same start the end keeps
+            // that order too, and with it the duration.
             if (w.clock > arrive_[p]) {
                 if (w.lateness > late_before_[p]) return false;
-                if (w.lateness == late_before_[p]) {
+                if (w.lateness == late_before_[p] && c.i > 0) {
                     if (c.traveling > incumbent_.traveling) return false;
                     // Then the duration is no shorter: only a shorter distance could win a full tie.
                     if (c.traveling == incumbent_.traveling && !(distance_of(c) < incumbent_.distance)) return false;
                 }
             } else {
                 if (w.lateness < late_before_[p]) return true;
-                if (w.lateness == late_before_[p]) {
+                if (w.lateness == late_before_[p] && c.i > 0) {
                     if (c.traveling < incumbent_.traveling) return true;
                     // The duration is no longer, so a shorter distance wins any tie.
                     if (c.traveling == incumbent_.traveling && distance_of(c) < incumbent_.distance) return true;
@@ -138,30 +164,28 @@ bool TimeResume::finish(Walk w, std::size_t p, const Candidate& c) {
         }
         work(w, r[p]);
         if (behind(w, c)) return false;
-        if (w.clock == leave_[p]) {
-            w.lateness += lateness_ - late_after_[p];
-            w.clock = end_;
-            return decide(w, c);
-        }
-        drive(w, r[p], r[p + 1 == n ? 0 : p + 1]);
+        if (w.clock == leave_[p]) return finish_as_current(w, p, true, c);
+        drive(w, r[p], p + 1 == n ? c.first : r[p + 1]);
         if (behind(w, c)) return false;
     }
 }
 
-// A candidate that starts at another location starts at another time: the
-// whole tour is simulated, abandoned once it ranks behind.
+// A candidate that starts at another location starts at another time: its
+// segment is simulated from the start; after it, the current tour's states
+// still serve up to the way back.
 bool TimeResume::improves_from_start(const Candidate& c) {
     const auto& r = current_->route;
     const std::size_t n = r.size();
     const auto moved = [&](std::size_t p) { return r[local_moves::source_position(c.shape, c.k, c.i, c.j, p)]; };
     Walk w{c.start, 0};
-    for (std::size_t p = 0; p < n; ++p) {
+    for (std::size_t p = 0; p <= c.j; ++p) {
         const std::size_t loc = moved(p);
         work(w, loc);
         if (behind(w, c)) return false;
-        drive(w, loc, moved(p + 1 == n ? 0 : p + 1));
+        drive(w, loc, p + 1 == n ? c.first : moved(p + 1));
+        if (behind(w, c)) return false;
     }
-    return decide(w, c);
+    return finish(w, c.j + 1, c);
 }
 
 const TimeResume::Walk& TimeResume::jumped_stretch(std::size_t k, std::size_t i, std::size_t j) {
@@ -199,11 +223,8 @@ const TimeResume::Walk& TimeResume::jumped_stretch(std::size_t k, std::size_t i,
 bool TimeResume::improves(Shape shape, std::size_t k, std::size_t i, std::size_t j) {
     const auto& r = current_->route;
     const std::size_t n = r.size();
-    Candidate c{shape, k, i, j, travel_.candidate_total(shape, k, i, j), start_};
-    if (i == 0) {
-        c.start = model_.tour_start(r[local_moves::source_position(shape, k, i, j, 0)]);
-        return improves_from_start(c);
-    }
+    const Candidate c = candidate(shape, k, i, j);
+    if (i == 0) return improves_from_start(c);
     // Travelling time is the second key, and a tour's prefix its lower bound.
     Walk w{leave_[i - 1], late_after_[i - 1]};
     if (behind(w, c)) return false;

@@ -110,8 +110,12 @@ private:
         local_moves::Shape shape;
         std::size_t k, i, j;
         std::int64_t traveling;  // the whole tour's travelling time
+        std::size_t first;       // the location the tour starts at and returns to
         std::int64_t start;      // when its tour starts
+        // With the current tour's lateness, behind once the clock is past this.
+        std::int64_t clock_limit;
     };
+    Candidate candidate(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j) const;
 
     void work(Walk& w, std::size_t location);
     void drive(Walk& w, std::size_t from, std::size_t to) const noexcept {
@@ -124,8 +128,12 @@ private:
     // a; false once the candidate ranks behind.
     bool follow(Walk& w, std::size_t a, std::size_t b, const Candidate& c);
     // The current tour's locations from position p on, from the arrival at
-    // p (p == n: `w` is the finished tour): the verdict.
+    // p, then the way back to the candidate's first location (p == n: `w`
+    // is the finished tour): the verdict.
     bool finish(Walk w, std::size_t p, const Candidate& c);
+    // The current tour's figures from the arrival at (`after_work` false) or
+    // the departure from (true) position p on, added to `w`: the verdict.
+    bool finish_as_current(Walk w, std::size_t p, bool after_work, const Candidate& c);
     bool improves_from_start(const Candidate& c);
     // The stretch a forward relocation jumps over, positions i + k .. j,
     // entered from position i − 1: kept across the candidates of one scan.
