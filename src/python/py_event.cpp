@@ -1,6 +1,7 @@
 // The schedule event union: the open base class PyEvent and one final class
 // per variant (PyEvent_Work, PyEvent_Wait, PyEvent_Travel). A variant object
 // holds its tag and a copy of its payload and never changes.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 

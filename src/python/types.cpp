@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
