@@ -4,7 +4,7 @@
 #   2. the C++ core legs (scripts/test-core.sh: release, sanitize, i386, memcheck)
 #   3. a minute of fuzzing the core (scripts/fuzz-core.sh 60, or
 #      FUZZ_SECONDS), after replaying the inputs of earlier findings
-#   4. the Python legs (scripts/test-python.sh), when that script exists
+#   4. the Python legs (scripts/test-python.sh): CPython, PyPy, 32-bit PyPy
 #   5. leak checks of the module (scripts/test-python-leaks.sh): reference
 #      counts on Debian's debug CPython, and valgrind memcheck
 #   6. every example, smoke-run with small time limits (scripts/test-examples.sh)
@@ -33,11 +33,7 @@ step install-deps bash scripts/install-deps.sh
 hash -r
 step core bash scripts/test-core.sh
 step fuzz-core bash scripts/fuzz-core.sh "${FUZZ_SECONDS:-60}"
-if [[ -f scripts/test-python.sh ]]; then
-  step python bash scripts/test-python.sh
-else
-  echo "test-all: scripts/test-python.sh not present; no Python legs yet"
-fi
+step python bash scripts/test-python.sh
 step python-leaks bash scripts/test-python-leaks.sh
 # The examples, smoke-run with small time limits (reuses build/venv-cpython).
 step examples bash scripts/test-examples.sh
