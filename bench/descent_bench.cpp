@@ -6,6 +6,7 @@
 //
 //   tourloom_descent_bench [--data DIR]          the full tables (about half an hour)
 //   tourloom_descent_bench --smoke [--data DIR]  tiny sizes, for CI
+//   tourloom_descent_bench --time-only ...         the time-model tables only
 //   tourloom_descent_bench --profile NAME [--data DIR]
 //                                   one fast descent of the named instance of
 //                                   the time table, for a profiler
@@ -222,10 +223,12 @@ void limit_table(const std::vector<Instance>& classic, const std::vector<Instanc
 int main(int argc, char** argv) {
     bool smoke = false;
     std::string data, profile;
+    bool time_only = false;
     for (int a = 1; a < argc; ++a) {
         if (std::strcmp(argv[a], "--smoke") == 0) smoke = true;
         if (std::strcmp(argv[a], "--data") == 0 && a + 1 < argc) data = argv[++a];
         if (std::strcmp(argv[a], "--profile") == 0 && a + 1 < argc) profile = argv[++a];
+        if (std::strcmp(argv[a], "--time-only") == 0) time_only = true;
     }
     const auto dumas = [&](const std::vector<std::string>& names) {
         std::vector<Instance> out;
@@ -254,7 +257,7 @@ int main(int argc, char** argv) {
         std::printf("no instance named %s\n", profile.c_str());
         return 1;
     }
-    if (!distance_table(smoke)) return 1;
+    if (!time_only && !distance_table(smoke)) return 1;
     if (!time_table(timed, smoke)) return 1;
     if (smoke) return 0;
 

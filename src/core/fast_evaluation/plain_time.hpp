@@ -32,6 +32,8 @@ public:
     std::int64_t travel_time(std::size_t from, std::size_t to) const noexcept { return travel_[from * n_ + to]; }
     // The travel times, n × n, [from][to]; the table keeps its place when the model is moved.
     const std::int64_t* travel_table() const noexcept { return travel_.data(); }
+    // A location's job duration, or 0 when it is not positive.
+    std::int64_t job(std::size_t location) const noexcept { return job_[location]; }
     // The sum of the positive job durations: every tour's working time.
     std::int64_t working_total() const noexcept { return working_total_; }
 

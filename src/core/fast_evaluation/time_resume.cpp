@@ -23,9 +23,15 @@ void TimeResume::refresh(const Solution& current) {
     leave_.resize(n);
     late_before_.resize(n);
     late_after_.resize(n);
+    jobs_before_.resize(n + 1);
+    travel_before_.resize(n + 1);
     start_ = model_.tour_start(r[0]);
     Walk w{start_, 0};
+    jobs_before_[0] = travel_before_[0] = 0;
     for (std::size_t p = 0; p < n; ++p) {
+        const std::size_t next = r[p + 1 == n ? 0 : p + 1];
+        jobs_before_[p + 1] = jobs_before_[p] + model_.job(r[p]);
+        travel_before_[p + 1] = travel_before_[p] + model_.travel_time(r[p], next);
         arrive_[p] = w.clock;
         late_before_[p] = w.lateness;
         w.clock = model_.work(w.clock, r[p], w.lateness);
@@ -74,10 +80,26 @@ void TimeResume::work(Walk& w, std::size_t location) {
 
 TimeResume::Candidate TimeResume::candidate(Shape shape, std::size_t k, std::size_t i, std::size_t j) const {
     const auto& r = current_->route;
-    Candidate c{shape, k, i, j, travel_.candidate_total(shape, k, i, j), r[0], start_, 0};
+    const std::size_t n = r.size();
+    Candidate c{shape, k, i, j, travel_.candidate_total(shape, k, i, j), r[0], start_, incumbent_.lateness, 0};
     if (i == 0) {
         c.first = r[local_moves::source_position(shape, k, i, j, 0)];
         c.start = model_.tour_start(c.first);
+    } else if (j + 1 < n && monotone_from_[j + 1]) {
+        // Without any wait the candidate would reach position j + 1 after
+        // its own work and travel from position i − 1. When even that is no
+        // earlier than the current tour gets there, it carries at least the
+        // current tour's lateness from there on, so it is behind as soon as
+        // its lateness passes the current tour's up to there (or reaches it,
+        // when a tie on lateness would lose).
+        const std::int64_t own_travel =
+            c.traveling - incumbent_.traveling + (travel_before_[j + 1] - travel_before_[i - 1]);
+        const std::int64_t no_wait = jobs_before_[j + 1] - jobs_before_[i] + own_travel;
+        if (leave_[i - 1] + no_wait >= arrive_[j + 1]) {
+            const bool tie_loses = c.traveling > incumbent_.traveling ||
+                                   (c.traveling == incumbent_.traveling && !(distance_of(c) < incumbent_.distance));
+            c.late_limit = late_before_[j + 1] - (tie_loses ? 1 : 0);
+        }
     }
     // Lateness, travelling time and duration never shrink as a tour goes on,
     // so partial figures already ranked behind the current tour's stay
@@ -91,7 +113,7 @@ TimeResume::Candidate TimeResume::candidate(Shape shape, std::size_t k, std::siz
 }
 
 bool TimeResume::behind(const Walk& w, const Candidate& c) const noexcept {
-    return w.lateness > incumbent_.lateness || (w.lateness == incumbent_.lateness && w.clock > c.clock_limit);
+    return w.lateness > c.late_limit || (w.lateness == incumbent_.lateness && w.clock > c.clock_limit);
 }
 
 bool TimeResume::decide(const Walk& done, const Candidate& c) const {
@@ -135,7 +157,10 @@ bool TimeResume::finish_as_current(Walk w, std::size_t p, bool after_work, const
     return decide(w, c);
 }
 
-bool TimeResume::finish(Walk w, std::size_t p, const Candidate& c) {
+bool TimeResume::finish(Walk w, std::size_t p, const Candidate& segment) {
+    // A tighter lateness limit speaks of the lateness before position j + 1 only.
+    Candidate c = segment;
+    c.late_limit = incumbent_.lateness;
     const auto& r = current_->route;
     const std::size_t n = r.size();
     for (;; ++p) {

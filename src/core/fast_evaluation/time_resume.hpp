@@ -112,7 +112,9 @@ private:
         std::int64_t traveling;  // the whole tour's travelling time
         std::size_t first;       // the location the tour starts at and returns to
         std::int64_t start;      // when its tour starts
-        // With the current tour's lateness, behind once the clock is past this.
+        // Behind with more lateness than this (at most the current tour's) ...
+        std::int64_t late_limit;
+        // ... or with the current tour's lateness once the clock is past this.
         std::int64_t clock_limit;
     };
     Candidate candidate(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j) const;
@@ -130,7 +132,7 @@ private:
     // The current tour's locations from position p on, from the arrival at
     // p, then the way back to the candidate's first location (p == n: `w`
     // is the finished tour): the verdict.
-    bool finish(Walk w, std::size_t p, const Candidate& c);
+    bool finish(Walk w, std::size_t p, const Candidate& segment);
     // The current tour's figures from the arrival at (`after_work` false) or
     // the departure from (true) position p on, added to `w`: the verdict.
     bool finish_as_current(Walk w, std::size_t p, bool after_work, const Candidate& c);
@@ -148,6 +150,9 @@ private:
     // The current tour, per position p: the clock on arrival and after the
     // work, and the lateness gathered before and after the work.
     std::vector<std::int64_t> arrive_, leave_, late_before_, late_after_;
+    // Work and travel time of the current tour before position p, waits left
+    // out (n + 1 entries; the travel total includes the way back at n).
+    std::vector<std::int64_t> jobs_before_, travel_before_;
     // monotone_from_[p]: every action from the work at p to the tour's end
     // keeps the order of two starts compared with the current tour's (n + 1 entries).
     std::vector<unsigned char> monotone_from_;
