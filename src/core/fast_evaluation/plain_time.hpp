@@ -65,6 +65,9 @@ public:
     // The end of its last window, in list order (lateness is measured there).
     std::int64_t last_end(std::size_t location) const noexcept { return windows_.end[offset_[location + 1] - 1]; }
     bool single_window(std::size_t location) const noexcept { return single_window_[location] != 0; }
+    // The start of a location's first window.
+    std::int64_t first_start(std::size_t location) const noexcept { return windows_.start[offset_[location]]; }
+    bool has_hours() const noexcept { return has_hours_; }
     // No window starts after the last window's end (true of sorted lists).
     bool starts_before_last_end(std::size_t location) const noexcept { return starts_before_last_end_[location] != 0; }
 

@@ -1,5 +1,6 @@
 #include "fast_evaluation/time_resume.hpp"
 
+#include <algorithm>
 #include <tuple>
 
 namespace tourloom::fast_evaluation {
@@ -42,6 +43,20 @@ void TimeResume::refresh(const Solution& current) {
     end_ = w.clock;
     lateness_ = w.lateness;
     work_actions_ += n;
+
+    shift_until_.assign(n + 1, n);
+    works_before_.assign(n + 1, 0);
+    for (std::size_t p = n; p-- > 0;) {
+        const std::size_t loc = r[p];
+        const std::int64_t last_end = model_.last_end(loc);
+        // Late and not waiting: past the last window, or in a single window
+        // it has reached. Work of no duration neither waits nor is late.
+        const bool shifts = model_.job(loc) == 0 ||
+                            (leave_[p] > last_end && (arrive_[p] > last_end ||
+                                                      (model_.single_window(loc) && arrive_[p] >= model_.first_start(loc))));
+        shift_until_[p] = shifts && !model_.has_hours() ? shift_until_[p + 1] : p;
+    }
+    for (std::size_t p = 0; p < n; ++p) works_before_[p + 1] = works_before_[p] + (model_.job(r[p]) > 0 ? 1 : 0);
 
     monotone_from_.assign(n + 1, 1);
     for (std::size_t p = n; p-- > 0;) {
@@ -123,6 +138,15 @@ bool TimeResume::decide(const Walk& done, const Candidate& c) const {
     return ranking::is_better(candidate, incumbent_);
 }
 
+bool TimeResume::shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept {
+    const std::int64_t delay = w.clock - arrive_[m];
+    if (delay <= 0 || shift_until_[m] == m) return false;
+    q = std::min(last, shift_until_[m] - 1);
+    w.lateness += late_after_[q] - late_before_[m] + delay * (works_before_[q + 1] - works_before_[m]);
+    w.clock = leave_[q] + delay;
+    return true;
+}
+
 bool TimeResume::follow(Walk& w, std::size_t a, std::size_t b, const Candidate& c) {
     const auto& r = current_->route;
     for (std::size_t m = a;; ++m) {
@@ -130,6 +154,13 @@ bool TimeResume::follow(Walk& w, std::size_t a, std::size_t b, const Candidate& 
             w.lateness += late_after_[b] - late_before_[m];
             w.clock = leave_[b];
             return !behind(w, c);
+        }
+        if (std::size_t q; shifted(w, m, b, q)) {
+            if (behind(w, c)) return false;
+            if (q == b) return true;
+            drive(w, r[q], r[q + 1]);
+            m = q;
+            continue;
         }
         work(w, r[m]);
         if (behind(w, c)) return false;
@@ -186,6 +217,13 @@ bool TimeResume::finish(Walk w, std::size_t p, const Candidate& segment) {
                     if (c.traveling == incumbent_.traveling && distance_of(c) < incumbent_.distance) return true;
                 }
             }
+        }
+        if (std::size_t q; shifted(w, p, n - 1, q)) {
+            if (behind(w, c)) return false;
+            drive(w, r[q], q + 1 == n ? c.first : r[q + 1]);
+            if (behind(w, c)) return false;
+            p = q;
+            continue;
         }
         work(w, r[p]);
         if (behind(w, c)) return false;

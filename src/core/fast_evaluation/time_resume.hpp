@@ -137,6 +137,11 @@ private:
     // the departure from (true) position p on, added to `w`: the verdict.
     bool finish_as_current(Walk w, std::size_t p, bool after_work, const Candidate& c);
     bool improves_from_start(const Candidate& c);
+    // When the candidate reaches position m later than the current tour and
+    // the current tour's run from m is a plain shift (below), moves `w` to
+    // the departure from the run's last position up to `last` and sets `q`
+    // to it; false when there is no such run.
+    bool shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept;
     // The stretch a forward relocation jumps over, positions i + k .. j,
     // entered from position i − 1: kept across the candidates of one scan.
     const Walk& jumped_stretch(std::size_t k, std::size_t i, std::size_t j);
@@ -153,6 +158,13 @@ private:
     // Work and travel time of the current tour before position p, waits left
     // out (n + 1 entries; the travel total includes the way back at n).
     std::vector<std::int64_t> jobs_before_, travel_before_;
+    // Without operating hours: shift_until_[p] is the first position from p
+    // on where the current tour waits or finishes work in time (n when
+    // none). Before it a later arrival shifts every clock by the same delay
+    // and adds that delay to the lateness of each work with a duration;
+    // works_before_[p] counts those before position p.
+    std::vector<std::size_t> shift_until_;
+    std::vector<std::int64_t> works_before_;
     // monotone_from_[p]: every action from the work at p to the tour's end
     // keeps the order of two starts compared with the current tour's (n + 1 entries).
     std::vector<unsigned char> monotone_from_;
