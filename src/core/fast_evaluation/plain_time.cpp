@@ -38,7 +38,7 @@ Applicable applicable_window(const std::int64_t* start, const std::int64_t* end,
 }  // namespace
 
 PlainTimeModel::PlainTimeModel(const penalties::time::time_input::TimeScheduler& scheduler, std::size_t n)
-    : n_(n), travel_(n * n), job_(n), offset_(n + 1), single_window_(n), starts_before_last_end_(n) {
+    : n_(n), travel_(n * n), job_(n), offset_(n + 1), single_window_(n), starts_before_last_end_(n), ordered_(n) {
     for (std::size_t a = 0; a < n; ++a)
         for (std::size_t b = 0; b < n; ++b) travel_[a * n + b] = positive_seconds(scheduler.duration_matrix[a][b]);
     for (std::size_t a = 0; a < n; ++a) {
@@ -54,6 +54,9 @@ PlainTimeModel::PlainTimeModel(const penalties::time::time_input::TimeScheduler&
         const std::int64_t last = list.back().end().unix_seconds();
         starts_before_last_end_[a] =
             std::all_of(list.begin(), list.end(), [&](const auto& w) { return w.start().unix_seconds() <= last; });
+        ordered_[a] = std::adjacent_find(list.begin(), list.end(), [](const auto& w, const auto& next) {
+                          return !(w.end() < next.start());
+                      }) == list.end();
     }
     offset_[n] = windows_.start.size();
     if (scheduler.operation_times) {
@@ -78,10 +81,16 @@ std::int64_t PlainTimeModel::work_in_general(std::int64_t t, std::size_t locatio
         const Applicable found = applicable_window(start, end, count, current);
         if (found.index >= 0) {
             current += found.wait;
-            const Applicable at_end = applicable_window(start, end, count, current + remaining);
-            if (at_end.index >= 0 && !(start[at_end.index] == start[found.index] && end[at_end.index] == end[found.index])) {
-                current += at_end.wait + remaining;
-                continue;
+            const std::int64_t finish = current + remaining;
+            // In an ordered list the remainder stays in its window when it
+            // ends inside it; past the last end nothing applies.
+            const bool stays = ordered_[location] && finish <= end[found.index];
+            if (!stays && finish <= end[count - 1]) {
+                const Applicable at_end = applicable_window(start, end, count, finish);
+                if (!(start[at_end.index] == start[found.index] && end[at_end.index] == end[found.index])) {
+                    current += at_end.wait + remaining;
+                    continue;
+                }
             }
         }
         std::int64_t step = remaining;

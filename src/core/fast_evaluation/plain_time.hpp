@@ -94,6 +94,9 @@ private:
     std::vector<std::size_t> offset_;  // a location's windows are [offset_[l], offset_[l + 1])
     std::vector<unsigned char> single_window_;
     std::vector<unsigned char> starts_before_last_end_;
+    // Starts ascending and every window ending before the next starts: then
+    // a moment inside the applicable window has that window applicable.
+    std::vector<unsigned char> ordered_;
     std::int64_t working_total_ = 0;
     bool has_hours_ = false;
     std::int64_t open_ = 0;   // second of the day, inclusive
