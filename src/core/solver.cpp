@@ -177,12 +177,24 @@ bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood,
 // With a time model: candidates are simulated only where they differ from
 // the current tour, and an accepted one takes its figures from the same
 // plain simulation.
-bool Solver::scan_fast_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time) {
+template <local_moves::Shape shape>
+bool Solver::scan_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time) {
     return scan_pairs(location_count_, neighbourhood.min_gap, evaluations_, [&](std::size_t i, std::size_t j) {
-        if (!time.improves(neighbourhood.shape, neighbourhood.k, i, j)) return false;
-        time.accept(neighbourhood.shape, neighbourhood.k, i, j, neighbourhood.move, current_solution_);
+        if (!time.template improves<shape>(neighbourhood.k, i, j)) return false;
+        time.accept(shape, neighbourhood.k, i, j, neighbourhood.move, current_solution_);
         return true;
     });
+}
+
+bool Solver::scan_fast_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time) {
+    using local_moves::Shape;
+    switch (neighbourhood.shape) {
+        case Shape::Reverse: return scan_time<Shape::Reverse>(neighbourhood, time);
+        case Shape::Swap: return scan_time<Shape::Swap>(neighbourhood, time);
+        case Shape::RotateLeft: return scan_time<Shape::RotateLeft>(neighbourhood, time);
+        case Shape::RotateRight: return scan_time<Shape::RotateRight>(neighbourhood, time);
+    }
+    return false;
 }
 
 void Solver::restart() {

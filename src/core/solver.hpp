@@ -84,6 +84,8 @@ private:
     template <local_moves::Shape shape, class Delta>
     bool scan_edges(const local_moves::Neighbourhood& neighbourhood, Delta& delta);
     bool scan_fast_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time);
+    template <local_moves::Shape shape>
+    bool scan_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time);
     // Keeps the fast path's caches in step with current_solution_.
     void current_changed();
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "time/civil.hpp"
 
 namespace tourloom::fast_evaluation {
 
@@ -38,7 +37,7 @@ Applicable applicable_window(const std::int64_t* start, const std::int64_t* end,
 }  // namespace
 
 PlainTimeModel::PlainTimeModel(const penalties::time::time_input::TimeScheduler& scheduler, std::size_t n)
-    : n_(n), travel_(n * n), job_(n), offset_(n + 1), single_window_(n), starts_before_last_end_(n), ordered_(n) {
+    : n_(n), travel_(n * n), job_(n), last_end_(n), offset_(n + 1), single_window_(n), starts_before_last_end_(n), ordered_(n) {
     for (std::size_t a = 0; a < n; ++a)
         for (std::size_t b = 0; b < n; ++b) travel_[a * n + b] = positive_seconds(scheduler.duration_matrix[a][b]);
     for (std::size_t a = 0; a < n; ++a) {
@@ -52,6 +51,7 @@ PlainTimeModel::PlainTimeModel(const penalties::time::time_input::TimeScheduler&
         }
         single_window_[a] = list.size() == 1;
         const std::int64_t last = list.back().end().unix_seconds();
+        last_end_[a] = last;
         starts_before_last_end_[a] =
             std::all_of(list.begin(), list.end(), [&](const auto& w) { return w.start().unix_seconds() <= last; });
         ordered_[a] = std::adjacent_find(list.begin(), list.end(), [](const auto& w, const auto& next) {
@@ -95,7 +95,7 @@ std::int64_t PlainTimeModel::work_in_general(std::int64_t t, std::size_t locatio
         }
         std::int64_t step = remaining;
         if (has_hours_) {
-            const std::int64_t time_of_day = civil::floor_mod(current, civil::seconds_per_day);
+            const std::int64_t time_of_day = time_of_day_of(current);
             const std::int64_t wait = closed_for(time_of_day);
             if (wait > 0) {
                 current += wait;
@@ -112,11 +112,11 @@ std::int64_t PlainTimeModel::work_in_general(std::int64_t t, std::size_t locatio
     }
 }
 
-std::int64_t PlainTimeModel::travel_in_hours(std::int64_t t, std::int64_t d) const noexcept {
+std::int64_t PlainTimeModel::consume_over_days(std::int64_t t, std::int64_t d) const noexcept {
     std::int64_t current = t;
     std::int64_t remaining = d;
     for (;;) {
-        const std::int64_t time_of_day = civil::floor_mod(current, civil::seconds_per_day);
+        const std::int64_t time_of_day = time_of_day_of(current);
         const std::int64_t wait = closed_for(time_of_day);
         if (wait > 0) {
             current += wait;

@@ -42,6 +42,13 @@ public:
     std::int64_t work(std::int64_t t, std::size_t location, std::int64_t& lateness) const noexcept {
         const std::int64_t job = job_[location];
         if (job == 0) return t;
+        const std::int64_t last = last_end_[location];
+        if (t > last) {
+            // Past every window: only the hours can hold the work up, and it is late.
+            const std::int64_t finish = has_hours_ ? consume_open_time(t, job) : t + job;
+            lateness += finish - last;
+            return finish;
+        }
         if (!has_hours_ && single_window_[location]) {
             // One window [s, e]: wait for s unless already past e; no deferral.
             const std::int64_t s = windows_.start[offset_[location]];
@@ -58,12 +65,12 @@ public:
         const std::int64_t d = travel_[from * n_ + to];
         if (d == 0) return t;
         if (!has_hours_) return t + d;
-        return travel_in_hours(t, d);
+        return consume_open_time(t, d);
     }
 
     // What the time path's bounds need to know of a location's windows.
     // The end of its last window, in list order (lateness is measured there).
-    std::int64_t last_end(std::size_t location) const noexcept { return windows_.end[offset_[location + 1] - 1]; }
+    std::int64_t last_end(std::size_t location) const noexcept { return last_end_[location]; }
     bool single_window(std::size_t location) const noexcept { return single_window_[location] != 0; }
     // The start of a location's first window.
     std::int64_t first_start(std::size_t location) const noexcept { return windows_.start[offset_[location]]; }
@@ -74,7 +81,18 @@ public:
 private:
     std::int64_t work_in_general(std::int64_t t, std::size_t location, std::int64_t job,
                                  std::int64_t& lateness) const noexcept;
-    std::int64_t travel_in_hours(std::int64_t t, std::int64_t d) const noexcept;
+    // From `t`, the moment `d` > 0 seconds of operating hours have passed:
+    // each step waits for the opening and is cut at the close.
+    std::int64_t consume_open_time(std::int64_t t, std::int64_t d) const noexcept {
+        const std::int64_t time_of_day = time_of_day_of(t);
+        if (open_ <= time_of_day && d <= close_ - time_of_day) return t + d;  // within today's hours
+        return consume_over_days(t, d);
+    }
+    std::int64_t consume_over_days(std::int64_t t, std::int64_t d) const noexcept;
+    static std::int64_t time_of_day_of(std::int64_t t) noexcept {
+        const std::int64_t r = t % 86'400;
+        return r < 0 ? r + 86'400 : r;
+    }
     // Until the hours are next open at `t`: 0 when open.
     std::int64_t closed_for(std::int64_t time_of_day) const noexcept {
         if (time_of_day < open_) return open_ - time_of_day;
@@ -90,6 +108,7 @@ private:
     std::size_t n_;
     std::vector<std::int64_t> travel_;  // n × n, [from][to], negative durations as 0
     std::vector<std::int64_t> job_;     // negative durations as 0
+    std::vector<std::int64_t> last_end_;
     Windows windows_;
     std::vector<std::size_t> offset_;  // a location's windows are [offset_[l], offset_[l + 1])
     std::vector<unsigned char> single_window_;

@@ -93,10 +93,11 @@ void TimeResume::work(Walk& w, std::size_t location) {
     w.clock = model_.work(w.clock, location, w.lateness);
 }
 
-TimeResume::Candidate TimeResume::candidate(Shape shape, std::size_t k, std::size_t i, std::size_t j) const {
+template <Shape shape>
+TimeResume::Candidate TimeResume::candidate(std::size_t k, std::size_t i, std::size_t j) const {
     const auto& r = current_->route;
     const std::size_t n = r.size();
-    Candidate c{shape, k, i, j, travel_.candidate_total(shape, k, i, j), r[0], start_, incumbent_.lateness, 0};
+    Candidate c{shape, k, i, j, travel_.template candidate_total<shape>(k, i, j), r[0], start_, incumbent_.lateness, 0};
     if (i == 0) {
         c.first = r[local_moves::source_position(shape, k, i, j, 0)];
         c.start = model_.tour_start(c.first);
@@ -284,66 +285,76 @@ const TimeResume::Walk& TimeResume::jumped_stretch(std::size_t k, std::size_t i,
 }
 
 bool TimeResume::improves(Shape shape, std::size_t k, std::size_t i, std::size_t j) {
+    switch (shape) {
+        case Shape::Reverse: return improves<Shape::Reverse>(k, i, j);
+        case Shape::Swap: return improves<Shape::Swap>(k, i, j);
+        case Shape::RotateLeft: return improves<Shape::RotateLeft>(k, i, j);
+        case Shape::RotateRight: return improves<Shape::RotateRight>(k, i, j);
+    }
+    return false;
+}
+
+template <Shape shape>
+bool TimeResume::improves(std::size_t k, std::size_t i, std::size_t j) {
     const auto& r = current_->route;
     const std::size_t n = r.size();
-    const Candidate c = candidate(shape, k, i, j);
+    const Candidate c = candidate<shape>(k, i, j);
     if (i == 0) return improves_from_start(c);
     // Travelling time is the second key, and a tour's prefix its lower bound.
     Walk w{leave_[i - 1], late_after_[i - 1]};
     if (behind(w, c)) return false;
     const std::size_t after = r[j + 1 == n ? 0 : j + 1];  // the first location after the segment
 
-    switch (shape) {
-        case Shape::Reverse:
-            drive(w, r[i - 1], r[j]);
-            for (std::size_t m = j;; --m) {
-                work(w, r[m]);
-                if (behind(w, c)) return false;
-                if (m == i) break;
-                drive(w, r[m], r[m - 1]);
-            }
-            drive(w, r[i], after);
-            break;
-        case Shape::Swap:  // j >= i + 3
-            drive(w, r[i - 1], r[j]);
-            work(w, r[j]);
+    if constexpr (shape == Shape::Reverse) {
+        drive(w, r[i - 1], r[j]);
+        for (std::size_t m = j;; --m) {
+            work(w, r[m]);
             if (behind(w, c)) return false;
-            drive(w, r[j], r[i + 1]);
-            if (!follow(w, i + 1, j - 1, c)) return false;
-            drive(w, r[j - 1], r[i]);
-            work(w, r[i]);
-            if (behind(w, c)) return false;
-            drive(w, r[i], after);
-            break;
-        case Shape::RotateLeft: {  // positions i + k .. j, then the block i .. i + k − 1
-            w = jumped_stretch(k, i, j);
-            // The stretch only grows with j, and so does its lateness.
-            if (w.lateness > incumbent_.lateness || behind(w, c)) return false;
-            drive(w, r[j], r[i]);
-            for (std::size_t m = i;; ++m) {
-                work(w, r[m]);
-                if (behind(w, c)) return false;
-                if (m == i + k - 1) break;
-                drive(w, r[m], r[m + 1]);
-            }
-            drive(w, r[i + k - 1], after);
-            break;
+            if (m == i) break;
+            drive(w, r[m], r[m - 1]);
         }
-        case Shape::RotateRight:  // the block j − k + 1 .. j, then positions i .. j − k
-            drive(w, r[i - 1], r[j - k + 1]);
-            for (std::size_t m = j - k + 1;; ++m) {
-                work(w, r[m]);
-                if (behind(w, c)) return false;
-                if (m == j) break;
-                drive(w, r[m], r[m + 1]);
-            }
-            drive(w, r[j], r[i]);
-            if (!follow(w, i, j - k, c)) return false;
-            drive(w, r[j - k], after);
-            break;
+        drive(w, r[i], after);
+    } else if constexpr (shape == Shape::Swap) {  // j >= i + 3
+        drive(w, r[i - 1], r[j]);
+        work(w, r[j]);
+        if (behind(w, c)) return false;
+        drive(w, r[j], r[i + 1]);
+        if (!follow(w, i + 1, j - 1, c)) return false;
+        drive(w, r[j - 1], r[i]);
+        work(w, r[i]);
+        if (behind(w, c)) return false;
+        drive(w, r[i], after);
+    } else if constexpr (shape == Shape::RotateLeft) {  // positions i + k .. j, then the block i .. i + k − 1
+        w = jumped_stretch(k, i, j);
+        // The stretch only grows with j, and so does its lateness.
+        if (w.lateness > incumbent_.lateness || behind(w, c)) return false;
+        drive(w, r[j], r[i]);
+        for (std::size_t m = i;; ++m) {
+            work(w, r[m]);
+            if (behind(w, c)) return false;
+            if (m == i + k - 1) break;
+            drive(w, r[m], r[m + 1]);
+        }
+        drive(w, r[i + k - 1], after);
+    } else {  // the block j − k + 1 .. j, then positions i .. j − k
+        drive(w, r[i - 1], r[j - k + 1]);
+        for (std::size_t m = j - k + 1;; ++m) {
+            work(w, r[m]);
+            if (behind(w, c)) return false;
+            if (m == j) break;
+            drive(w, r[m], r[m + 1]);
+        }
+        drive(w, r[j], r[i]);
+        if (!follow(w, i, j - k, c)) return false;
+        drive(w, r[j - k], after);
     }
     if (behind(w, c)) return false;
     return finish(w, j + 1, c);
 }
+
+template bool TimeResume::improves<Shape::Reverse>(std::size_t, std::size_t, std::size_t);
+template bool TimeResume::improves<Shape::Swap>(std::size_t, std::size_t, std::size_t);
+template bool TimeResume::improves<Shape::RotateLeft>(std::size_t, std::size_t, std::size_t);
+template bool TimeResume::improves<Shape::RotateRight>(std::size_t, std::size_t, std::size_t);
 
 }  // namespace tourloom::fast_evaluation

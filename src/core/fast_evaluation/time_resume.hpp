@@ -86,6 +86,9 @@ public:
     // current solution under the time-model ranking. Scans that ask for the
     // pairs in their order (j ascending for one i) let relocations reuse work.
     bool improves(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j);
+    // The same with the shape fixed at compile time, for the scans.
+    template <local_moves::Shape shape>
+    bool improves(std::size_t k, std::size_t i, std::size_t j);
 
     // Applies the candidate (shape, k, i, j) with `move` to `current`, the
     // solution last refreshed, and makes `current` its evaluation: the
@@ -117,7 +120,8 @@ private:
         // ... or with the current tour's lateness once the clock is past this.
         std::int64_t clock_limit;
     };
-    Candidate candidate(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j) const;
+    template <local_moves::Shape shape>
+    Candidate candidate(std::size_t k, std::size_t i, std::size_t j) const;
 
     void work(Walk& w, std::size_t location);
     void drive(Walk& w, std::size_t from, std::size_t to) const noexcept {
