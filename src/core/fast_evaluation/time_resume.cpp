@@ -48,13 +48,7 @@ void TimeResume::refresh(const Solution& current) {
     works_before_.assign(n + 1, 0);
     for (std::size_t p = n; p-- > 0;) {
         const std::size_t loc = r[p];
-        const std::int64_t last_end = model_.last_end(loc);
-        // Late and not waiting: past the last window, or in a single window
-        // it has reached. Work of no duration neither waits nor is late.
-        const bool shifts = model_.job(loc) == 0 ||
-                            (leave_[p] > last_end && (arrive_[p] > last_end ||
-                                                      (model_.single_window(loc) && arrive_[p] >= model_.first_start(loc))));
-        shift_until_[p] = shifts && !model_.has_hours() ? shift_until_[p + 1] : p;
+        shift_until_[p] = shifts(loc, arrive_[p], leave_[p]) && !model_.has_hours() ? shift_until_[p + 1] : p;
     }
     for (std::size_t p = 0; p < n; ++p) works_before_[p + 1] = works_before_[p] + (model_.job(r[p]) > 0 ? 1 : 0);
 
@@ -137,6 +131,59 @@ bool TimeResume::decide(const Walk& done, const Candidate& c) const {
     const Rank candidate{done.lateness, c.traveling, duration, duration - model_.working_total() - c.traveling,
                          distance_of(c)};
     return ranking::is_better(candidate, incumbent_);
+}
+
+bool TimeResume::shifts(std::size_t location, std::int64_t arrive, std::int64_t leave) const noexcept {
+    // Late and not waiting: past the last window, or in a single window it
+    // has reached. Work of no duration neither waits nor is late.
+    const std::int64_t last_end = model_.last_end(location);
+    return model_.job(location) == 0 ||
+           (leave > last_end && (arrive > last_end || (model_.single_window(location) && arrive >= model_.first_start(location))));
+}
+
+bool TimeResume::reversed_segment(Walk& w, std::size_t i, std::size_t j, const Candidate& c) {
+    const auto& r = current_->route;
+    KeptReversal& kept = reversal_;
+    const bool same_scan = kept.version == version_ && kept.i == i;
+    drive(w, r[i - 1], r[j]);
+    if (model_.has_hours() || (same_scan && !(kept.shifts && kept.j + 1 == j))) {
+        for (std::size_t m = j;; --m) {
+            work(w, r[m]);
+            if (behind(w, c)) return false;
+            if (m == i) break;
+            drive(w, r[m], r[m - 1]);
+        }
+        return true;
+    }
+    const Walk at_first = w;
+    if (same_scan) {  // the kept segment, j − 1 down to i, one location longer
+        work(w, r[j]);
+        const bool first_shifts = shifts(r[j], at_first.clock, w.clock);
+        drive(w, r[j], r[j - 1]);
+        const std::int64_t delay = w.clock - kept.arrive;
+        if (delay >= 0) {
+            w.lateness += kept.lateness + delay * kept.works;
+            w.clock = kept.leave + delay;
+            kept = KeptReversal{version_, i,          j, first_shifts, at_first.clock, w.clock, w.lateness - at_first.lateness,
+                                kept.works + (model_.job(r[j]) > 0 ? 1 : 0)};
+            return !behind(w, c);
+        }
+        w = at_first;  // it arrives earlier than the kept one did: simulated anew
+    }
+    // Simulated in full, not abandoned early, so that the next candidates of
+    // this scan can shift it.
+    kept = KeptReversal{version_, i, j, true, w.clock, 0, 0, 0};
+    for (std::size_t m = j;; --m) {
+        const std::int64_t arrive = w.clock;
+        work(w, r[m]);
+        kept.shifts = kept.shifts && shifts(r[m], arrive, w.clock);
+        kept.works += model_.job(r[m]) > 0 ? 1 : 0;
+        if (m == i) break;
+        drive(w, r[m], r[m - 1]);
+    }
+    kept.leave = w.clock;
+    kept.lateness = w.lateness - at_first.lateness;
+    return !behind(w, c);
 }
 
 bool TimeResume::shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept {
@@ -306,13 +353,7 @@ bool TimeResume::improves(std::size_t k, std::size_t i, std::size_t j) {
     const std::size_t after = r[j + 1 == n ? 0 : j + 1];  // the first location after the segment
 
     if constexpr (shape == Shape::Reverse) {
-        drive(w, r[i - 1], r[j]);
-        for (std::size_t m = j;; --m) {
-            work(w, r[m]);
-            if (behind(w, c)) return false;
-            if (m == i) break;
-            drive(w, r[m], r[m - 1]);
-        }
+        if (!reversed_segment(w, i, j, c)) return false;
         drive(w, r[i], after);
     } else if constexpr (shape == Shape::Swap) {  // j >= i + 3
         drive(w, r[i - 1], r[j]);

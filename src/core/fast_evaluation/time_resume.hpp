@@ -175,6 +175,27 @@ private:
     std::int64_t start_ = 0, end_ = 0, lateness_ = 0;
     Rank incumbent_{};
 
+    // A reversal's reversed segment, j down to i, without operating hours,
+    // kept across the candidates of one scan: when every work in it was late
+    // and did not wait, a later arrival at its first location shifts all of
+    // it by the delay (each work that much later and more late).
+    struct KeptReversal {
+        std::uint64_t version = ~std::uint64_t{0};
+        std::size_t i = 0, j = 0;
+        bool shifts = false;     // every work in it late and not waiting
+        std::int64_t arrive = 0;  // at its first location, r[j]
+        std::int64_t leave = 0;   // from its last, r[i], after the work
+        std::int64_t lateness = 0;
+        std::int64_t works = 0;  // with a duration
+    } reversal_;
+    // The reversed segment of the reversal (i, j), from `w` at the departure
+    // from position i − 1, up to the departure from r[i] after its work;
+    // false once the candidate ranks behind.
+    bool reversed_segment(Walk& w, std::size_t i, std::size_t j, const Candidate& c);
+    // Whether a work from `arrive` to `leave` at `location` was late without
+    // waiting, so that a later start would be late by that much more.
+    bool shifts(std::size_t location, std::int64_t arrive, std::int64_t leave) const noexcept;
+
     struct KeptStretch {
         std::uint64_t version = ~std::uint64_t{0};
         std::size_t k = 0, i = 0, j = 0;
