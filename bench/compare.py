@@ -208,7 +208,8 @@ def day_best(rows: list[dict]) -> None:
         if r["set"] == DAY_SET and r["status"] == "ok" and r["instance"] in best:
             b = best[r["instance"]]
             r["best_known"] = str(b[1]) if b[0] == 0 else ""
-            r["gap_pct"] = "%.3f" % ((int(r["traveling_s"]) - b[1]) / b[1] * 100) if b[0] == 0 and b[1] else ""
+            feasible = b[0] == 0 and int(r["lateness_s"]) == 0 and b[1]
+            r["gap_pct"] = "%.3f" % ((int(r["traveling_s"]) - b[1]) / b[1] * 100) if feasible else ""
             r["_at_best"] = tuple(int(r[k]) for k in ("lateness_s", "traveling_s", "duration_s", "waiting_s",
                                                      "distance")) == b
 
