@@ -241,7 +241,7 @@ def summary(rows: list[dict], set_name: str, budget: str) -> list[dict]:
             "at_best": at_best,
             "mean_time": statistics.fmean(float(r["time_s"]) for r in ran if r.get("time_s")) if ran else None,
             "max_time": max((float(r["time_s"]) for r in ran if r.get("time_s")), default=None),
-            "mean_cpu": statistics.fmean([float(r["cpu_s"]) for r in ran if r.get("cpu_s")] or [float("nan")]),
+            "mean_cpu": statistics.fmean(cpu) if (cpu := [float(r["cpu_s"]) for r in ran if r.get("cpu_s")]) else None,
             "mean_lateness_h": (statistics.fmean(int(r["lateness_s"]) for r in tours) / 3600
                                 if set_name == DAY_SET and tours else None),
             "not_run": "; ".join(statuses),
@@ -251,7 +251,30 @@ def summary(rows: list[dict], set_name: str, budget: str) -> list[dict]:
 
 
 def fmt(value, digits=2) -> str:
-    return "—" if value is None else "%.*f" % (digits, value)
+    return "—" if value is None or value != value else "%.*f" % (digits, value)
+
+
+def overview(rows: list[dict]) -> list[str]:
+    """One table for all sets: per set and budget, each solver's mean gap
+    and, for the time-window sets, feasible tours out of instances."""
+    names = list(dict.fromkeys(r["solver"] for r in rows))
+    out = ["| set | budget | " + " | ".join(names) + " |", "|---|---:|" + "---:|" * len(names)]
+    for set_name in dict.fromkeys(r["set"] for r in rows):
+        group = [r for r in rows if r["set"] == set_name]
+        n = len({r["instance"] for r in group})
+        for budget in dict.fromkeys(str(r["budget"]) for r in group):
+            cells = []
+            by_name = {s["solver"]: s for s in summary(rows, set_name, budget)}
+            for name in names:
+                s = by_name.get(name)
+                if s is None or not s["ran"]:
+                    cells.append("—")
+                elif set_name == "TSPLIB":
+                    cells.append(fmt(s["mean_gap"]) + ("" if s["tours"] == n else " (%d/%d tours)" % (s["tours"], n)))
+                else:
+                    cells.append("%s (%d/%d)" % (fmt(s["mean_gap"]), s["feasible"], n))
+            out.append("| %s | %s s | %s |" % (set_name, budget, " | ".join(cells)))
+    return out
 
 
 def write_markdown(path: str, rows: list[dict], head: list[str]) -> None:
@@ -267,6 +290,8 @@ def write_markdown(path: str, rows: list[dict], head: list[str]) -> None:
         "`time` is the wall-clock time of the solver call, `cpu` the processor time its process got meanwhile "
         "(all its threads): on a loaded machine a budget buys less than a core. `tours` counts complete tours "
         "returned.", ""]
+    out += ["## Overview", "", "Mean gap % (time-window sets: over the feasible tours; feasible tours / "
+            "instances in brackets); — where the solver cannot express the set.", ""] + overview(rows) + [""]
     out += ["## Solvers and their settings", ""]
     seen = set()
     for solver in peers.solvers():
@@ -356,6 +381,8 @@ def plot(rows: list[dict], out_dir: str) -> list[str]:
                 axes[0][1].plot(xs, [s["feasible"] for s in stats], marker="o", label=name)
         ax.set_xscale("log")
         ax.set_xticks(xs, ["%s s" % b for b in budgets])
+        if any(s["mean_gap"] and s["mean_gap"] > 50 for stats in lines.values() for s in stats):
+            ax.set_yscale("symlog", linthresh=1)  # far-behind solvers would flatten the others
         ax.set_xlabel("time budget")
         ax.set_ylabel("mean gap %" + (" (feasible tours)" if timed else ""))
         ax.set_title("%s: mean gap against budget" % set_name)
