@@ -383,6 +383,7 @@ def plot(rows: list[dict], out_dir: str) -> list[str]:
         ax.set_xticks(xs, ["%s s" % b for b in budgets])
         if any(s["mean_gap"] and s["mean_gap"] > 50 for stats in lines.values() for s in stats):
             ax.set_yscale("symlog", linthresh=1)  # far-behind solvers would flatten the others
+            ax.set_ylim(bottom=0)
         ax.set_xlabel("time budget")
         ax.set_ylabel("mean gap %" + (" (feasible tours)" if timed else ""))
         ax.set_title("%s: mean gap against budget" % set_name)
