@@ -112,13 +112,13 @@ def load_problem(set_name: str, path: str):
 _cache: dict = {}
 
 
-def run_one(set_name: str, path: str, best, spec: str, budget: int) -> dict:
+def run_one(set_name: str, path: str, best, entry: str, budget: int) -> dict:
     """Solve one instance with one solver at one budget and judge the tour."""
     if path not in _cache:
         _cache.clear()
         _cache[path] = load_problem(set_name, path)
     problem, judge = _cache[path]
-    solver = peers.solver(spec)
+    solver = peers.solver(entry)
     row = {"set": set_name, "instance": problem.name, "n": problem.n, "solver": solver.NAME, "budget": budget,
            "best_known": "" if best is None else str(best), "status": "ok", "problems": ""}
     why = solver.missing()
@@ -463,13 +463,13 @@ def main(argv=None) -> int:
     budgets = [int(b) for b in args.budgets.split(",")]
     only_sets = set(args.sets.split(",")) if args.sets else None
     only_instances = set(args.instances.split(",")) if args.instances else None
-    specs = peers.SOLVERS
+    entries = peers.SOLVERS
     if args.solvers:
         wanted = set(args.solvers.split(","))
-        specs = [s for s in specs if peers.solver(s).NAME in wanted]
-    tasks = [(set_name, path, best, spec, budget)
+        entries = [s for s in entries if peers.solver(s).NAME in wanted]
+    tasks = [(set_name, path, best, entry, budget)
              for set_name, path, best in instance_list(args.data, only_sets, args.subset, only_instances)
-             for budget in budgets for spec in specs]
+             for budget in budgets for entry in entries]
     command = os.environ.get("TOURLOOM_BENCH_COMMAND") or "python bench/compare.py " + " ".join(
         argv if argv is not None else sys.argv[1:])
     head = ["command: %s" % command.strip(),
@@ -487,7 +487,7 @@ def main(argv=None) -> int:
         writer.writeheader()
         pool = ProcessPoolExecutor(max_workers=1)
         for task in tasks:
-            set_name, path, best, spec, budget = task
+            set_name, path, best, entry, budget = task
             cap = cap_seconds(budget)
             try:
                 row = pool.submit(run_one, *task).result(timeout=cap)
@@ -501,7 +501,7 @@ def main(argv=None) -> int:
                 pool.shutdown(wait=True, cancel_futures=True)
                 row = {"set": set_name, "instance": os.path.splitext(os.path.basename(path))[0]
                        if set_name in ("TSPLIB", DAY_SET) else os.path.basename(path),
-                       "solver": peers.solver(spec).NAME, "budget": budget, "status": why, "problems": "",
+                       "solver": peers.solver(entry).NAME, "budget": budget, "status": why, "problems": "",
                        "time_s": "%.3f" % cap if isinstance(e, FutureTimeout) else ""}
                 pool = ProcessPoolExecutor(max_workers=1)
             rows.append(row)

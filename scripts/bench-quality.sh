@@ -10,7 +10,7 @@
 #   scripts/bench-quality.sh --budgets descent,1,3,10   (any option of bench/quality.py)
 #   scripts/bench-quality.sh --peers               tourloom and its peers side by side (bench/compare.py:
 #                                                  every instance at 1 s and 10 s, several hours)
-#   scripts/bench-quality.sh --peers --subset      the stated subset of bench/compare.py (~40 min)
+#   scripts/bench-quality.sh --peers --subset      the stated subset of bench/compare.py (~35 min)
 #
 # --peers installs the `bench-peers` extra (OR-Tools, PyVRP, pyvroom,
 # fast-tsp, python-tsp, elkai) into the same venv and writes

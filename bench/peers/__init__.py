@@ -78,8 +78,8 @@ SOLVERS = ["tourloom_adapter", "ortools_adapter", "pyvrp_adapter", "vroom_adapte
            "python_tsp_adapter:LOCAL_SEARCH", "python_tsp_adapter:ANNEALING", "elkai_adapter"]
 
 
-def solver(spec: str):
-    module, _, attribute = spec.partition(":")
+def solver(entry: str):
+    module, _, attribute = entry.partition(":")
     loaded = importlib.import_module("peers." + module)
     return getattr(loaded, attribute) if attribute else loaded
 

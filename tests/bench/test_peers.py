@@ -37,30 +37,30 @@ def classic_problem():
 DAY = delivery_day.generate(8, 3)
 
 
-def solver_or_skip(spec):
-    solver = peers.solver(spec)
+def solver_or_skip(entry):
+    solver = peers.solver(entry)
     why = solver.missing()
     if why:
         pytest.skip("%s is not importable: %s" % (solver.NAME, why))
     return solver
 
 
-SPECS = [pytest.param(s, id=s.replace("_adapter", "")) for s in peers.SOLVERS]
+ENTRIES = [pytest.param(s, id=s.replace("_adapter", "")) for s in peers.SOLVERS]
 TIME_WINDOWS = {"tourloom", "OR-Tools", "PyVRP", "VROOM"}
 
 
-@pytest.mark.parametrize("spec", SPECS)
-def test_adapter_finds_the_shortest_tiny_tour(spec):
-    solver = solver_or_skip(spec)
+@pytest.mark.parametrize("entry", ENTRIES)
+def test_adapter_finds_the_shortest_tiny_tour(entry):
+    solver = solver_or_skip(entry)
     answer = solver.solve(tsp_problem(), 1)
     assert sorted(answer.route) == list(range(5))
     assert tsptw.tour_cost(TSP_TOUR, answer.route) == 140
     assert 0 < answer.seconds < 30
 
 
-@pytest.mark.parametrize("spec", SPECS)
-def test_adapter_meets_classic_windows(spec):
-    solver = solver_or_skip(spec)
+@pytest.mark.parametrize("entry", ENTRIES)
+def test_adapter_meets_classic_windows(entry):
+    solver = solver_or_skip(entry)
     problem = classic_problem()
     if solver.NAME not in TIME_WINDOWS:
         assert solver.cannot(problem) == "time windows"
@@ -72,9 +72,9 @@ def test_adapter_meets_classic_windows(spec):
     assert replay.cost == 10
 
 
-@pytest.mark.parametrize("spec", SPECS)
-def test_adapter_on_a_delivery_day(spec):
-    solver = solver_or_skip(spec)
+@pytest.mark.parametrize("entry", ENTRIES)
+def test_adapter_on_a_delivery_day(entry):
+    solver = solver_or_skip(entry)
     problem = delivery_day.peer_problem(DAY)
     if solver.NAME not in TIME_WINDOWS:
         assert solver.cannot(problem) is not None
