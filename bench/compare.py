@@ -138,7 +138,8 @@ def run_one(set_name: str, path: str, best, entry: str, budget: int) -> dict:
         return row
     row["time_s"] = "%.3f" % answer.seconds
     # On a shared machine the wall-clock budget buys less than a core: the
-    # processor time the solve got says how much less.
+    # processor time of the whole adapter call (model building included)
+    # says how much less.
     row["cpu_s"] = "%.3f" % (time.process_time() - cpu)
     row["note"] = answer.note
     if answer.route is None:
@@ -287,9 +288,10 @@ def write_markdown(path: str, rows: list[dict], head: list[str]) -> None:
         "the value is the travel time of the tour replayed by tourloom's calendar rules (windows, work, daily "
         "hours) from the depot, feasible means no lateness, the best is the best tour any solver found in this "
         "run (ranked by lateness, travel, duration, waiting, distance) and `at best` counts tours equal to it. "
-        "`time` is the wall-clock time of the solver call, `cpu` the processor time its process got meanwhile "
-        "(all its threads): on a loaded machine a budget buys less than a core. `tours` counts complete tours "
-        "returned.", ""]
+        "`time` is the wall-clock time of the solver call alone, `cpu` the processor time its process got for the "
+        "whole adapter call, building the solver's model included (all threads): on a loaded machine a budget "
+        "buys less than a core, and where building the model is slow (OR-Tools on the largest delivery days) "
+        "`cpu` can exceed `time`. `tours` counts complete tours returned.", ""]
     out += ["## Overview", "", "Mean gap % (time-window sets: over the feasible tours; feasible tours / "
             "instances in brackets); — where the solver cannot express the set.", ""] + overview(rows) + [""]
     out += ["## Solvers and their settings", ""]
