@@ -39,10 +39,13 @@ before the return, end_time <= B + K*due_0).
 
 from __future__ import annotations
 
+import io
 import os
 from dataclasses import dataclass, field
 from decimal import ROUND_HALF_UP, Decimal, InvalidOperation
-from typing import Iterator, Optional, Sequence
+from typing import Any, Dict, Iterable, Iterator, List, Optional, Sequence, Tuple
+
+from .results import rotate_to
 
 K = 1000
 BASE = 1_700_000_000  # a Unix time: 2023-11-14 22:13:20 UTC
@@ -78,16 +81,20 @@ class BestKnown:
     tour: list[int]  # customers in visiting order, depot 0 left out
 
 
-def _lines(path: str) -> Iterator[tuple[int, list[str]]]:
+def _tokens(path: str, f: Iterable[str]) -> Iterator[Tuple[int, List[str]]]:
     """(line number, tokens) of every non-blank line."""
+    try:
+        for number, line in enumerate(f, start=1):
+            tokens = line.split()
+            if tokens:
+                yield number, tokens
+    except UnicodeDecodeError as e:
+        raise FormatError(path, None, "not a text file (%s)" % e.reason) from None
+
+
+def _lines(path: str) -> Iterator[Tuple[int, List[str]]]:
     with open(path, encoding="ascii", errors="strict") as f:
-        try:
-            for number, line in enumerate(f, start=1):
-                tokens = line.split()
-                if tokens:
-                    yield number, tokens
-        except UnicodeDecodeError as e:
-            raise FormatError(path, None, "not a text file (%s)" % e.reason) from None
+        yield from _tokens(path, f)
 
 
 def _scaled(path: str, line: int, token: str, scale: int) -> int:
@@ -107,10 +114,19 @@ def _scaled(path: str, line: int, token: str, scale: int) -> int:
 
 
 def read_instance(path: str, scale: int = 1) -> Instance:
-    """Read one instance file; FormatError on anything malformed."""
+    """Read one instance file; FormatError (naming the file and the line) on
+    anything malformed."""
+    return _instance(path, _lines(path), scale, os.path.basename(path))
+
+
+def parse_instance(text: str, name: str = "<text>", scale: int = 1) -> Instance:
+    """The same as read_instance for the text of a file; errors name `name`."""
+    return _instance(name, _tokens(name, io.StringIO(text)), scale, name)
+
+
+def _instance(path: str, lines: Iterator[Tuple[int, List[str]]], scale: int, name: str) -> Instance:
     if scale < 1:
         raise ValueError("scale must be a positive integer")
-    lines = _lines(path)
     first = next(lines, None)
     if first is None:
         raise FormatError(path, None, "empty file: expected the number of locations on the first line")
@@ -147,14 +163,13 @@ def read_instance(path: str, scale: int = 1) -> Instance:
     extra = next(lines, None)
     if extra is not None:
         raise FormatError(path, extra[0], "unexpected content after the last time window: %r" % " ".join(extra[1]))
-    name = os.path.basename(path)
     return Instance(name=name, times=times, windows=windows, scale=scale)
 
 
-def read_best_known(path: str) -> dict[str, BestKnown]:
+def read_best_known(path: str) -> Dict[str, BestKnown]:
     """Read a best_known.txt: `instance cost violations customer...` per
     line, '#' starts a comment line."""
-    table: dict[str, BestKnown] = {}
+    table: Dict[str, BestKnown] = {}
     for number, tokens in _lines(path):
         if tokens[0].startswith("#"):
             continue
@@ -181,7 +196,7 @@ def read_best_known(path: str) -> dict[str, BestKnown]:
 
 # ----------------------------------------------------------------- the model
 
-def solve_arguments(instance: Instance, k: int = K, base: int = BASE) -> dict:
+def solve_arguments(instance: Instance, k: int = K, base: int = BASE) -> Dict[str, Any]:
     """Keyword arguments for `tourloom.solve` (time limit not included)."""
     times = instance.times
     windows = [[(base, base + 1)]]
@@ -200,19 +215,12 @@ def return_deadline(instance: Instance, k: int = K, base: int = BASE) -> int:
     return base + k * instance.windows[0][1] + k - 1
 
 
-def module_verdict(instance: Instance, result, k: int = K, base: int = BASE) -> bool:
+def module_verdict(instance: Instance, result: Any, k: int = K, base: int = BASE) -> bool:
     """Whether the solver's own figures say the tour is classic-feasible."""
     return result.lateness == 0 and result.end_time <= return_deadline(instance, k, base)
 
 
 # -------------------------------------------------------- the classic rules
-
-def rotate_to_depot(route: Sequence[int]) -> list[int]:
-    """The same closed tour, starting at location 0."""
-    route = list(route)
-    at = route.index(0)
-    return route[at:] + route[:at]
-
 
 def tour_cost(times: Sequence[Sequence[int]], route: Sequence[int]) -> int:
     """Sum of t along the closed tour (any rotation gives the same)."""
@@ -226,6 +234,7 @@ class Classic:
     starts: list[int]  # service start per position of the depot-first tour
     back: int  # arrival at the depot
     late: list[tuple[int, int, int]] = field(default_factory=list)  # (location, start, due)
+    arrivals: list[int] = field(default_factory=list)  # arrival per position, the depot's own start first
 
 
 def classic_timeline(instance: Instance, route: Sequence[int]) -> Classic:
@@ -233,18 +242,20 @@ def classic_timeline(instance: Instance, route: Sequence[int]) -> Classic:
     n = instance.n
     if sorted(route) != list(range(n)):
         raise ValueError("route is not a permutation of 0..%d" % (n - 1))
-    tour = rotate_to_depot(route)
+    tour = rotate_to(route, 0)
     times, windows = instance.times, instance.windows
     clock = 0
-    starts = [0]
+    starts, arrivals = [0], [0]
     late = []
     for prev, loc in zip(tour, tour[1:]):
         ready, due = windows[loc]
-        clock = max(clock + times[prev][loc], ready)
+        arrivals.append(clock + times[prev][loc])
+        clock = max(arrivals[-1], ready)
         starts.append(clock)
         if clock > due:
             late.append((loc, clock, due))
     back = clock + times[tour[-1]][0]
     if back > windows[0][1]:
         late.append((0, back, windows[0][1]))
-    return Classic(cost=tour_cost(times, tour), feasible=not late, starts=starts, back=back, late=late)
+    return Classic(cost=tour_cost(times, tour), feasible=not late, starts=starts, back=back, late=late,
+                   arrivals=arrivals)

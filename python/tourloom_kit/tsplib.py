@@ -4,17 +4,30 @@ each file's EDGE_WEIGHT_TYPE, and the table of proven optimal lengths."""
 from __future__ import annotations
 
 import os
+from typing import Any, Dict, List, Tuple
 
-from tsptw import FormatError
+from ._extras import require
+from .tsptw import FormatError
 
 
-def load_matrix(path: str) -> tuple[str, list[list[int]], str]:
+def load_matrix(path: str) -> Tuple[str, List[List[int]], str]:
     """(file stem, distance matrix, edge weight type) of a .tsp file; the
-    nodes become locations 0..n-1 in file order; the diagonal is 0."""
-    import tsplib95  # only the TSPLIB side of the benchmark needs it
-
-    problem = tsplib95.load(path)
+    nodes become locations 0..n-1 in file order; the diagonal is 0. Needs
+    tsplib95 (the `kit` extra)."""
+    tsplib95 = require("tsplib95", "kit")
     name = os.path.basename(path)[: -len(".tsp")] if path.endswith(".tsp") else os.path.basename(path)
+    return (name,) + _matrix_of(tsplib95.load(path))
+
+
+def parse_matrix(text: str) -> Tuple[str, List[List[int]], str]:
+    """The same as load_matrix for the text of a .tsp file; the name is the
+    file's NAME field."""
+    tsplib95 = require("tsplib95", "kit")
+    problem = tsplib95.parse(text)
+    return (problem.name,) + _matrix_of(problem)
+
+
+def _matrix_of(problem: Any) -> Tuple[List[List[int]], str]:
     nodes = list(problem.get_nodes())
     weight = problem.get_weight
     matrix = [[weight(a, b) for b in nodes] for a in nodes]
@@ -22,10 +35,10 @@ def load_matrix(path: str) -> tuple[str, list[list[int]], str]:
     # two or more cities never uses the diagonal, but keep it clean.
     for i in range(len(matrix)):
         matrix[i][i] = 0
-    return name, matrix, problem.edge_weight_type
+    return matrix, problem.edge_weight_type
 
 
-def read_optimal(path: str) -> dict[str, int]:
+def read_optimal(path: str) -> Dict[str, int]:
     """optimal.txt: `name : length` per line."""
     table = {}
     with open(path, encoding="ascii") as f:
@@ -39,5 +52,5 @@ def read_optimal(path: str) -> dict[str, int]:
     return table
 
 
-def instance_paths(folder: str) -> list[str]:
+def instance_paths(folder: str) -> List[str]:
     return sorted(os.path.join(folder, f) for f in os.listdir(folder) if f.endswith(".tsp"))
