@@ -1,0 +1,4 @@
+"""Moved to tourloom_kit.tsptw (installed with tourloom); this name stays for
+the benchmark scripts in bench/ that import it from here."""
+
+from tourloom_kit.tsptw import *  # noqa: F401,F403
