@@ -119,42 +119,44 @@ std::optional<ItemLayout> integer_layout(const Py_buffer& view) noexcept {
     }
 }
 
+// Calls read(view, layout) when `obj` is an exact numpy array of integers
+// with `ndim` dimensions; false, with no error set, for anything else.
+template <class Read>
+bool with_integer_buffer(PyObject* obj, int ndim, Read&& read) {
+    if (!is_exact_ndarray(obj)) return false;
+    StridedBuffer buffer(obj);
+    const Py_buffer* view = buffer.with_dimensions(ndim);
+    if (view == nullptr) return false;
+    const std::optional<ItemLayout> layout = integer_layout(*view);
+    return layout && read(*view, *layout);
+}
+
 }  // namespace
 
 bool read_integer_array(PyObject* obj, RawList& out) {
-    if (!is_exact_ndarray(obj)) return false;
-    StridedBuffer buffer(obj);
-    const Py_buffer* view = buffer.with_dimensions(1);
-    if (view == nullptr) return false;
-    const std::optional<ItemLayout> layout = integer_layout(*view);
-    if (!layout) return false;
-
-    out.assign(static_cast<std::size_t>(view->shape[0]), 0);
-    return layout->read(static_cast<const char*>(view->buf), view->shape[0], view->strides[0], layout->swapped,
-                        layout->is_signed, out.data());
+    return with_integer_buffer(obj, 1, [&](const Py_buffer& view, const ItemLayout& layout) {
+        out.assign(static_cast<std::size_t>(view.shape[0]), 0);
+        return layout.read(static_cast<const char*>(view.buf), view.shape[0], view.strides[0], layout.swapped,
+                           layout.is_signed, out.data());
+    });
 }
 
 bool read_integer_matrix(PyObject* obj, RawMatrix& out) {
-    if (!is_exact_ndarray(obj)) return false;
-    StridedBuffer buffer(obj);
-    const Py_buffer* view = buffer.with_dimensions(2);
-    if (view == nullptr) return false;
-    const std::optional<ItemLayout> layout = integer_layout(*view);
-    if (!layout) return false;
-
-    const Py_ssize_t rows = view->shape[0], columns = view->shape[1];
-    const char* first = static_cast<const char*>(view->buf);
-    out.clear();
-    out.resize(static_cast<std::size_t>(rows));
-    for (Py_ssize_t r = 0; r < rows; ++r) {
-        std::vector<std::uint64_t>& row = out[static_cast<std::size_t>(r)];
-        row.resize(static_cast<std::size_t>(columns));
-        if (!layout->read(first + r * view->strides[0], columns, view->strides[1], layout->swapped,
-                          layout->is_signed, row.data())) {
-            return false;
+    return with_integer_buffer(obj, 2, [&](const Py_buffer& view, const ItemLayout& layout) {
+        const Py_ssize_t rows = view.shape[0], columns = view.shape[1];
+        const char* first = static_cast<const char*>(view.buf);
+        out.clear();
+        out.resize(static_cast<std::size_t>(rows));
+        for (Py_ssize_t r = 0; r < rows; ++r) {
+            std::vector<std::uint64_t>& row = out[static_cast<std::size_t>(r)];
+            row.resize(static_cast<std::size_t>(columns));
+            if (!layout.read(first + r * view.strides[0], columns, view.strides[1], layout.swapped, layout.is_signed,
+                             row.data())) {
+                return false;
+            }
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 }  // namespace tourloom::python

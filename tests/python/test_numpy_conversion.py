@@ -5,6 +5,8 @@ the same array taken apart into lists of its own items (numpy scalars, or
 sub-arrays where the array has more dimensions than the level expects),
 which solve can only read item by item."""
 
+import sys
+
 import pytest
 
 import tourloom
@@ -209,6 +211,11 @@ def test_a_class_merely_named_ndarray_is_not_taken_for_numpy():
 
 def test_the_array_is_left_as_it_was():
     arr = BASE.copy()
-    tourloom.solve(arr, time_limit=0)
+    count = getattr(sys, "getrefcount", lambda _: 0)
+    before = count(arr)
+    for _ in range(3):
+        tourloom.solve(arr, time_limit=0)
+        raised(tourloom.solve, arr, job_durations=NEGATIVE)  # declined by the buffer, then read item by item
+    assert count(arr) == before
     assert np.array_equal(arr, BASE) and arr.flags.writeable
     arr.resize((3, 12), refcheck=False)  # refused while a buffer export is still held
