@@ -60,13 +60,22 @@ def _is_integer(value: Any) -> bool:
 
 
 def _dtype_advice(name: str, value: Any, advice: List[str]) -> bool:
-    """For a numpy array: advice on a dtype solve does not take; True when
-    the entries are integers and can be looked at one by one."""
+    """For a numpy array: advice on a dtype solve does not take, or on the
+    negative entries of an integer array (found by numpy itself, so that a
+    large matrix is not walked entry by entry); True when the entries still
+    have to be looked at one by one."""
     dtype = getattr(value, "dtype", None)
     if dtype is None or not hasattr(value, "tolist"):
         return True
-    if dtype.kind in "iu":
-        return True
+    if dtype.kind == "u":
+        return False
+    if dtype.kind == "i":
+        negative = (value < 0).nonzero()
+        if len(negative[0]):
+            index = tuple(int(axis[0]) for axis in negative)
+            advice.append("%s%s: %d is negative; solve takes 0 to 2**64 - 1"
+                          % (name, "".join("[%d]" % k for k in index), int(value[index])))
+        return False
     if dtype.kind == "b":
         advice.append("%s: a bool array is not read as numbers; cast it with .astype('uint64')" % name)
         return False
@@ -110,21 +119,21 @@ def _check_matrix(name: str, matrix: Any, n: Optional[int], advice: List[str]) -
     if rows is None:
         advice.append("%s: expected a list of rows (a square matrix), got %s" % (name, type(matrix).__name__))
         return n
-    if not _dtype_advice(name, matrix, advice):
-        return len(rows)
+    entries_left = _dtype_advice(name, matrix, advice)
     if not rows:
         advice.append("%s: no locations (solve needs at least one row)" % name)
     if n is not None and len(rows) != n:
         advice.append("%s: %d rows for the %d locations of distance_matrix" % (name, len(rows), n))
     for i, row in enumerate(rows):
-        entries = _rows(row)
-        if entries is None:
+        if isinstance(row, (str, bytes)) or not hasattr(row, "__len__"):
             advice.append("%s: row %d is a %s, not a list" % (name, i, type(row).__name__))
             continue
-        if len(entries) != len(rows):
+        if len(row) != len(rows):
             advice.append("%s: row %d has %d entries, expected %d (the matrix has %d rows and must be square)"
-                          % (name, i, len(entries), len(rows), len(rows)))
-        for j, entry in enumerate(entries):
+                          % (name, i, len(row), len(rows), len(rows)))
+        if not entries_left:
+            continue
+        for j, entry in enumerate(row):
             if not _entry_advice(name, "[%d][%d]" % (i, j), entry, advice):
                 break  # one sentence per row is enough
     return len(rows)
@@ -135,11 +144,11 @@ def _check_list(name: str, values: Any, n: Optional[int], advice: List[str]) -> 
     if entries is None:
         advice.append("%s: expected a list with one entry per location, got %s" % (name, type(values).__name__))
         return
-    if not _dtype_advice(name, values, advice):
-        return
     if n is not None and len(entries) < n:
         advice.append("%s: %d entries for %d locations; the solve would fail with a PanicException"
                       % (name, len(entries), n))
+    if not _dtype_advice(name, values, advice):
+        return
     for i, entry in enumerate(entries):
         if not _entry_advice(name, "[%d]" % i, entry, advice):
             return

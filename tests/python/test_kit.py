@@ -155,6 +155,11 @@ def test_check_inputs_names_the_cast_for_a_float_array():
                      "cast it with .astype('uint64')"]
     assert "round it" in check_inputs(np.array([[0.0, 2.5], [2.0, 0.0]]))[0]
     assert check_inputs(np.array([[0, 2], [2, 0]])) == []
+    assert check_inputs(np.array([[0, 2], [-2, 0]]), job_durations=np.array([1], np.uint8)) == [
+        "distance_matrix[1][0]: -2 is negative; solve takes 0 to 2**64 - 1",
+        "job_durations: 1 entries for 2 locations; the solve would fail with a PanicException",
+        "duration_matrix, job_durations and time_windows make the time model only together; with one of them "
+        "missing, routes are judged by distance alone"]
 
 
 INSTANCES = [TIMED, DISTANCE_ONLY, (DISTANCE_ONLY["distance_matrix"],), dict(TIMED, job_durations=[0, 0, 0])]
