@@ -18,7 +18,10 @@ fresh pages; "faults" counts the page faults of one reading: the pages of
 the new matrix that the system hands out one by one (4 KiB each), a cost
 every reading into a new matrix pays, list or array. --before runs the same cells against the tourloom found in
 that folder (a build of an earlier commit, e.g. by scripts/build-python-ext.sh),
-so that the ratio comes from one run on the same instances. Every cell
+so that the ratio comes from one run on the same instances. With
+--keep-memory the allocator keeps freed memory, as in a long-running
+process whose heap has room, and the readings after the first reuse the
+last matrix's pages instead of new ones. Every cell
 checks that the array gives the same result as the list.
 """
 
@@ -63,7 +66,7 @@ def cell(n: int, kind: str, repeats: int) -> dict:
         out = tourloom.solve(value, time_limit=0)
         solves.append(time.process_time() - start)
     faults = resource.getrusage(resource.RUSAGE_SELF).ru_minflt
-    read()
+    read()  # one more reading, after the timed ones
     faults = resource.getrusage(resource.RUSAGE_SELF).ru_minflt - faults
     reference = tourloom.solve(matrix.tolist(), time_limit=0) if kind != "list" else out
     same = (out.route, out.distance) == (reference.route, reference.distance)
@@ -71,8 +74,10 @@ def cell(n: int, kind: str, repeats: int) -> dict:
             "distance": out.distance, "faults": faults}
 
 
-def run_cell(n: int, kind: str, repeats: int, path: str | None) -> dict:
+def run_cell(n: int, kind: str, repeats: int, path: str | None, keep_memory: bool) -> dict:
     env = dict(os.environ, OPENBLAS_NUM_THREADS="1")  # numpy's idle BLAS threads would share the cores
+    if keep_memory:
+        env["MALLOC_TRIM_THRESHOLD_"] = str(2**30)
     if path:
         env["PYTHONPATH"] = path + os.pathsep + env.get("PYTHONPATH", "")
     done = subprocess.run([sys.executable, os.path.abspath(__file__), "--cell", str(n), kind, str(repeats)],
@@ -85,6 +90,9 @@ def main() -> int:
     parser.add_argument("--sizes", default="100,1000,2000,4000")
     parser.add_argument("--repeats", type=int, default=5)
     parser.add_argument("--before", help="folder with an earlier build of tourloom, for the ratio")
+    parser.add_argument("--keep-memory", action="store_true",
+                        help="let glibc keep freed memory (MALLOC_TRIM_THRESHOLD_), so that repeated readings "
+                             "reuse the pages of the last matrix")
     parser.add_argument("--cell", nargs=3, help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.cell:
@@ -101,7 +109,8 @@ def main() -> int:
             for label, path in modules:
                 if label == "before" and kind == "list":
                     continue  # the list path did not change
-                r = run_cell(n, kind, args.repeats if n < 4000 or kind != "list" else max(2, args.repeats // 2), path)
+                r = run_cell(n, kind, args.repeats if n < 4000 or kind != "list" else max(2, args.repeats // 2), path,
+                             args.keep_memory)
                 table[n, kind, label] = r
                 print("%6d  %-7s %-7s %10.4f %10.4f %10.4f  %s" % (n, kind, label, r["first"], r["read"],
                                                                   r["solve0"], "yes" if r["same"] else "NO"))
