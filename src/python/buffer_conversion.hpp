@@ -20,7 +20,7 @@
 namespace tourloom::python {
 
 // True with `out` filled when the shortcut took `obj`; false, with no error
-// set and `out` unspecified, when the item path has to read it.
+// set and nothing meaningful in `out`, when the item path has to read it.
 bool read_integer_array(PyObject* obj, RawList& out);
 bool read_integer_matrix(PyObject* obj, RawMatrix& out);
 
