@@ -91,13 +91,12 @@ Descent time_descent(const Instance& inst, solver::Evaluation evaluation, double
 }
 
 Descent plain_descent(const Instance& inst, double budget_seconds) {
-    auto scheduler = penalties::time::time_input::transform(inst.durations, inst.jobs, inst.windows, inst.hours);
-    const fast_evaluation::PlainTimeModel model(*scheduler, inst.distances.size());
+    const auto scheduler = penalties::time::time_input::transform(inst.durations, inst.jobs, inst.windows, inst.hours);
     return fastest_of([&] {
         output::Route identity(inst.distances.size());
         std::iota(identity.begin(), identity.end(), std::size_t{0});
         const double t0 = cpu_seconds();
-        bench::PlainDescent d = bench::plain_time_descent(model, inst.distances, std::move(identity), budget_seconds);
+        bench::PlainDescent d = bench::plain_time_descent(*scheduler, inst.distances, std::move(identity), budget_seconds);
         const double seconds = cpu_seconds() - t0;
         return Descent{seconds, d.cut, d.candidates, 0, std::move(d.route)};
     });
