@@ -13,11 +13,7 @@ namespace tourloom::bench {
 
 struct Instance {
     std::string name;
-    RawMatrix distances;
-    std::optional<RawMatrix> durations;
-    std::optional<RawList> jobs;
-    std::optional<RawTimeWindows> windows;
-    std::optional<RawPair> hours;
+    RawInput input;  // the time limit is chosen per run
 };
 
 // Random points in a 10 km square, Euclidean metres. With `with_time`: travel

@@ -135,11 +135,7 @@ RawMatrix matrix(Bytes& in, std::size_t rows, std::size_t n, unsigned shape, Val
 }
 
 struct Instance {
-    RawMatrix distances;
-    std::optional<RawMatrix> durations;
-    std::optional<RawList> jobs;
-    std::optional<RawTimeWindows> windows;
-    std::optional<RawPair> hours;
+    RawInput input;  // the time limit stays absent: one descent
     Route start;
     bool identity_start = false;
     struct Probe { std::size_t neighbourhood, i, j; };
@@ -206,20 +202,20 @@ Instance decode(Bytes& in) {
     const unsigned flags = in.byte();
     const unsigned era = in.byte() % 4;
 
-    x.distances = matrix(in, n, n, distance_shape, distance_value);
+    x.input.distance_matrix = matrix(in, n, n, distance_shape, distance_value);
     if (flags & 1) {
         const unsigned shape = (flags >> 4) & 3;  // 3: a row short
-        x.durations = shape == 3 ? matrix(in, n > 0 ? n - 1 : 0, n, 0, seconds_value)
+        x.input.duration_matrix = shape == 3 ? matrix(in, n > 0 ? n - 1 : 0, n, 0, seconds_value)
                                  : matrix(in, n, n, shape, seconds_value);
     }
     if (flags & 2) {
         const std::size_t len = (flags & 64) ? (in.byte() % 2 ? n + 1 : (n > 0 ? n - 1 : 0)) : n;
-        x.jobs.emplace(len);
-        for (auto& v : *x.jobs) v = seconds_value(in);
+        x.input.job_durations.emplace(len);
+        for (auto& v : *x.input.job_durations) v = seconds_value(in);
     }
     if (flags & 4) {
         const std::size_t len = (flags & 128) && n > 0 ? n - 1 : n;
-        x.windows.emplace();
+        x.input.time_windows.emplace();
         for (std::size_t a = 0; a < len; ++a) {
             std::uint64_t t = 0;
             switch (era) {
@@ -228,10 +224,10 @@ Instance decode(Bytes& in) {
                 case 2: t = first_instant + std::uint64_t{in.byte()} * 60; break;    // close to its beginning
                 default: t = std::uint64_t{in.byte()} * 60; break;                     // 1970
             }
-            x.windows->push_back(location_windows(in, t));
+            x.input.time_windows->push_back(location_windows(in, t));
         }
     }
-    x.hours = operating_hours(in);
+    x.input.operation_times = operating_hours(in);
 
     x.start.resize(n);
     std::iota(x.start.begin(), x.start.end(), std::size_t{0});
@@ -263,19 +259,19 @@ std::string describe_matrix(const RawMatrix& m) {
 }
 
 std::string describe(const Instance& x) {
-    std::string s = "distances " + describe_matrix(x.distances);
-    if (x.durations) s += "\ndurations " + describe_matrix(*x.durations);
-    if (x.jobs) s += "\njobs " + describe_matrix({*x.jobs});
-    if (x.windows) {
+    std::string s = "distances " + describe_matrix(x.input.distance_matrix);
+    if (x.input.duration_matrix) s += "\ndurations " + describe_matrix(*x.input.duration_matrix);
+    if (x.input.job_durations) s += "\njobs " + describe_matrix({*x.input.job_durations});
+    if (x.input.time_windows) {
         s += "\nwindows [";
-        for (const auto& loc : *x.windows) {
+        for (const auto& loc : *x.input.time_windows) {
             s += "[";
             for (const auto& [a, b] : loc) s += "(" + std::to_string(a) + ", " + std::to_string(b) + ")";
             s += "]";
         }
         s += "]";
     }
-    if (x.hours) s += "\nhours (" + std::to_string(x.hours->first) + ", " + std::to_string(x.hours->second) + ")";
+    if (x.input.operation_times) s += "\nhours (" + std::to_string(x.input.operation_times->first) + ", " + std::to_string(x.input.operation_times->second) + ")";
     s += "\nstart [";
     for (std::size_t k = 0; k < x.start.size(); ++k) s += (k ? ", " : "") + std::to_string(x.start[k]);
     return s + "]";
@@ -325,7 +321,7 @@ std::optional<std::string> panic_of(F&& f) {
 }
 
 std::optional<TimeScheduler> make_scheduler(const Instance& x) {
-    return penalties::time::time_input::transform(x.durations, x.jobs, x.windows, x.hours);
+    return penalties::time::time_input::transform(x.input.duration_matrix, x.input.job_durations, x.input.time_windows, x.input.operation_times);
 }
 
 void check_permutation(const Route& route, std::size_t n, const char* where) {
@@ -434,9 +430,9 @@ struct Side {
 Side build(const Instance& x, Evaluation evaluation) {
     Side side;
     side.setup_panic = panic_of([&] {
-        Penalizer p(DistanceMatrix(x.distances), make_scheduler(x));
+        Penalizer p(DistanceMatrix(x.input.distance_matrix), make_scheduler(x));
         Solution initial = p.penalize(x.start, false);
-        side.solver = std::make_unique<Solver>(std::move(p), std::nullopt, x.distances.size(), std::move(initial),
+        side.solver = std::make_unique<Solver>(std::move(p), std::nullopt, x.input.distance_matrix.size(), std::move(initial),
                                                evaluation);
     });
     return side;
@@ -471,7 +467,7 @@ std::pair<std::optional<Solution>, std::optional<std::string>> differential(cons
     if (reference.solver->uses_fast_distance() || reference.solver->uses_fast_time())
         fail("the reference solver took a fast path");
 
-    const std::size_t n = x.distances.size();
+    const std::size_t n = x.input.distance_matrix.size();
     check_solution(reference.solver->penalizer(), reference.solver->current_solution(), n, "initial");
     for (int round = 0;; ++round) {
         if (round > 100'000) fail("the descent does not end");
@@ -505,9 +501,9 @@ std::pair<std::optional<Solution>, std::optional<std::string>> differential(cons
 // exactly the descent the differential ran.
 void check_solve(const Instance& x, const std::optional<Solution>& descent_end,
                  const std::optional<std::string>& descent_panic) {
-    const std::size_t n = x.distances.size();
+    const std::size_t n = x.input.distance_matrix.size();
     std::optional<Penalizer> p;
-    const auto transform_panic = panic_of([&] { p.emplace(DistanceMatrix(x.distances), make_scheduler(x)); });
+    const auto transform_panic = panic_of([&] { p.emplace(DistanceMatrix(x.input.distance_matrix), make_scheduler(x)); });
     Route identity(n);
     std::iota(identity.begin(), identity.end(), std::size_t{0});
     Solution identity_solution;
@@ -516,7 +512,7 @@ void check_solve(const Instance& x, const std::optional<Solution>& descent_end,
 
     std::optional<PyOutput> out;
     const auto solve_panic =
-        panic_of([&] { out = solve(x.distances, x.durations, x.jobs, x.windows, x.hours, std::nullopt); });
+        panic_of([&] { out = solve(x.input); });
 
     if (identity_panic) {
         if (solve_panic != identity_panic)
@@ -585,11 +581,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto [descent_end, descent_panic] = differential(x);
 
     std::optional<Penalizer> p;
-    if (!panic_of([&] { p.emplace(DistanceMatrix(x.distances), make_scheduler(x)); })) {
+    if (!panic_of([&] { p.emplace(DistanceMatrix(x.input.distance_matrix), make_scheduler(x)); })) {
         for (const auto& probe : x.probes) {
             Route route = x.start;
             local_moves::sweep_order[probe.neighbourhood].move(route, probe.i, probe.j);
-            check_probe(*p, route, x.distances.size());
+            check_probe(*p, route, x.input.distance_matrix.size());
         }
     }
     check_solve(x, descent_end, descent_panic);

@@ -7,17 +7,15 @@
 
 namespace tourloom {
 
-PyOutput solve(RawMatrix distance_matrix, std::optional<RawMatrix> duration_matrix,
-               std::optional<RawList> job_durations, std::optional<RawTimeWindows> time_windows,
-               std::optional<RawPair> operation_times, std::optional<std::uint64_t> time_limit) {
+PyOutput solve(RawInput input) {
     using namespace penalties;
-    auto scheduler = time::time_input::transform(std::move(duration_matrix), std::move(job_durations),
-                                                 std::move(time_windows), operation_times);
+    auto scheduler = time::time_input::transform(std::move(input.duration_matrix), std::move(input.job_durations),
+                                                 std::move(input.time_windows), input.operation_times);
     std::optional<Span> limit;
-    if (time_limit) limit = time::time_input::seconds_to_span(*time_limit);
+    if (input.time_limit) limit = time::time_input::seconds_to_span(*input.time_limit);
 
-    const std::size_t location_count = distance_matrix.size();
-    penalizer::Penalizer penalizer(distance::distance_matrix::DistanceMatrix(std::move(distance_matrix)),
+    const std::size_t location_count = input.distance_matrix.size();
+    penalizer::Penalizer penalizer(distance::distance_matrix::DistanceMatrix(std::move(input.distance_matrix)),
                                    std::move(scheduler));
     output::Route identity(location_count);
     for (std::size_t k = 0; k < location_count; ++k) identity[k] = k;

@@ -3,11 +3,12 @@
 // segment of positions i..j (0 <= i < j < route.size()) and leaves the rest
 // of the route unchanged; the exchange touches positions i and j only.
 #include <cstddef>
-#include <vector>
+
+#include "output.hpp"
 
 namespace tourloom::local_moves {
 
-using Route = std::vector<std::size_t>;
+using output::Route;
 using Move = void (*)(Route& route, std::size_t i, std::size_t j);
 
 void reverse_segment(Route& route, std::size_t i, std::size_t j);  // 2-opt

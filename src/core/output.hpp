@@ -1,11 +1,14 @@
 #pragma once
-// The evaluation of one route.
+// The engine's vocabulary: a route, the evaluation of one (a solution) and
+// the record a solve returns.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "penalties/distance/distance_matrix.hpp"
 #include "penalties/time/time_output.hpp"
+#include "time/span.hpp"
 
 namespace tourloom::output {
 
@@ -18,6 +21,16 @@ struct Solution {
     DistanceTotal distance;  // exact total of the closed tour
 
     friend bool operator==(const Solution&, const Solution&) = default;
+};
+
+// What a solve returns (the Python module exposes it as `PyOutput`).
+// `time_report` (with its schedule) is present exactly when a time model was given.
+struct PyOutput {
+    Route route;
+    std::optional<penalties::time::time_output::TimeReport> time_report;
+    std::uint64_t distance = 0;
+    std::uint64_t iterations = 0;  // descents begun
+    Span time_taken;               // the search and the final evaluation, on a monotonic clock
 };
 
 }  // namespace tourloom::output

@@ -2,6 +2,7 @@
 // The inputs of a solve as the binding converts them: plain unsigned 64-bit
 // counts, not yet interpreted. Rows may have any lengths.
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -11,5 +12,17 @@ using RawMatrix = std::vector<std::vector<std::uint64_t>>;       // [from][to]
 using RawList = std::vector<std::uint64_t>;                       // one value per location
 using RawPair = std::pair<std::uint64_t, std::uint64_t>;          // (start, end)
 using RawTimeWindows = std::vector<std::vector<RawPair>>;         // per location, its (start, end) pairs
+
+// The six inputs of one solve as converted, in the order the binding reads
+// them: distances, the three lists of the time model, the daily hours and
+// the time limit in whole seconds. An absent optional was not given.
+struct RawInput {
+    RawMatrix distance_matrix{};
+    std::optional<RawMatrix> duration_matrix{};
+    std::optional<RawList> job_durations{};
+    std::optional<RawTimeWindows> time_windows{};
+    std::optional<RawPair> operation_times{};
+    std::optional<std::uint64_t> time_limit{};
+};
 
 }  // namespace tourloom

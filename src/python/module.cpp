@@ -63,27 +63,20 @@ PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
         if (!bind_fastcall(solve_description, args, nargs, kwnames, slots)) return nullptr;
 
         // Strictly in parameter order: the first failure ends the call.
-        RawMatrix distance_matrix;
-        if (!extract_matrix(slots[at(Parameter::distance_matrix)], distance_matrix)) {
+        RawInput input;
+        if (!extract_matrix(slots[at(Parameter::distance_matrix)], input.distance_matrix)) {
             prefix_argument_name(solve_parameters[at(Parameter::distance_matrix)]);
             return nullptr;
         }
-        std::optional<RawMatrix> duration_matrix;
-        std::optional<RawList> job_durations;
-        std::optional<RawTimeWindows> time_windows;
-        std::optional<RawPair> operation_times;
-        std::optional<std::uint64_t> time_limit;
-        if (!convert_optional(slots, Parameter::duration_matrix, duration_matrix, extract_matrix) ||
-            !convert_optional(slots, Parameter::job_durations, job_durations, extract_list) ||
-            !convert_optional(slots, Parameter::time_windows, time_windows, extract_time_windows) ||
-            !convert_optional(slots, Parameter::operation_times, operation_times, extract_pair) ||
-            !convert_optional(slots, Parameter::time_limit, time_limit, extract_u64)) {
+        if (!convert_optional(slots, Parameter::duration_matrix, input.duration_matrix, extract_matrix) ||
+            !convert_optional(slots, Parameter::job_durations, input.job_durations, extract_list) ||
+            !convert_optional(slots, Parameter::time_windows, input.time_windows, extract_time_windows) ||
+            !convert_optional(slots, Parameter::operation_times, input.operation_times, extract_pair) ||
+            !convert_optional(slots, Parameter::time_limit, input.time_limit, extract_u64)) {
             return nullptr;
         }
 
-        tourloom::PyOutput record =
-            tourloom::solve(std::move(distance_matrix), std::move(duration_matrix), std::move(job_durations),
-                            std::move(time_windows), operation_times, time_limit);
+        tourloom::PyOutput record = tourloom::solve(std::move(input));
         return new_output(std::move(record));
     });
 }

@@ -58,7 +58,7 @@ TEST(Sweep, CandidatesPerSweepWhenNothingIsAccepted) {
 }
 
 TEST(Sweep, TwoLocationsNeverSwap) {
-    const auto out = solve({{0, 3}, {8, 0}}, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt);
+    const auto out = solve({.distance_matrix = {{0, 3}, {8, 0}}});
     EXPECT_EQ(out.route, (Route{0, 1}));
     EXPECT_EQ(out.distance, 11u);
 }
@@ -69,8 +69,8 @@ TEST(Solve, UnlimitedIsOneDeterministicDescentToALocalOptimum) {
         const std::size_t n = 3 + static_cast<std::size_t>(trial % 9);
         const RawMatrix m = random_matrix(n, rng, trial % 2 == 0);
         SCOPED_TRACE(testing::Message() << "trial " << trial << " n=" << n);
-        const auto a = solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt);
-        const auto b = solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt);
+        const auto a = solve({.distance_matrix = m});
+        const auto b = solve({.distance_matrix = m});
         EXPECT_EQ(a.iterations, 1u);
         EXPECT_EQ(a.route, b.route);
         EXPECT_EQ(a.distance, b.distance);
@@ -99,10 +99,10 @@ TEST(Solve, UnlimitedSolveRunsNoRestart) {
 
 TEST(Solve, ZeroAndNegativeLimits) {
     const RawMatrix m{{0, 1, 9}, {9, 0, 1}, {1, 9, 0}};
-    const auto negative = solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, u64_max);  // −1 s
+    const auto negative = solve({.distance_matrix = m, .time_limit = u64_max});  // −1 s
     EXPECT_EQ(negative.iterations, 0u);
     EXPECT_EQ(negative.route, identity(3));
-    const auto zero = solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 0);
+    const auto zero = solve({.distance_matrix = m, .time_limit = 0});
     // Only a first clock reading equal to the start lets a descent begin.
     EXPECT_LE(zero.iterations, 1u);
     if (zero.iterations == 0) {
@@ -113,8 +113,8 @@ TEST(Solve, ZeroAndNegativeLimits) {
 TEST(Solve, LimitedSearchRestartsUntilTheLimitHasPassed) {
     std::mt19937_64 rng(7);
     const RawMatrix m = random_matrix(12, rng, false);
-    const auto unlimited = solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt);
-    const auto out = solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 1);
+    const auto unlimited = solve({.distance_matrix = m});
+    const auto out = solve({.distance_matrix = m, .time_limit = 1});
     EXPECT_GT(out.iterations, 1u);
     EXPECT_GT(out.time_taken, Span::from_seconds(1));
     // The first descent is the unlimited one; restarts can only improve on it.
@@ -123,16 +123,15 @@ TEST(Solve, LimitedSearchRestartsUntilTheLimitHasPassed) {
 
 TEST(Solve, LimitConversion) {
     const RawMatrix m{{0}};
-    EXPECT_NO_THROW(solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, u64_max - 5));
+    EXPECT_NO_THROW(solve({.distance_matrix = m, .time_limit = u64_max - 5}));
     EXPECT_TRUE(panics_with(
-        [&] { solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 9'223'372'036'854'776); },
+        [&] { solve({.distance_matrix = m, .time_limit = 9'223'372'036'854'776}); },
         "TimeDelta::seconds out of bounds"));
     EXPECT_TRUE(panics_with(
-        [&] { solve(m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 9'223'372'036'854'775'808ULL); },
+        [&] { solve({.distance_matrix = m, .time_limit = 9'223'372'036'854'775'808ULL}); },
         "TimeDelta::seconds out of bounds"));
     // Time-model errors come before the limit's.
-    EXPECT_TRUE(panics_with([&] { solve(m, std::nullopt, std::nullopt, RawTimeWindows{{{2, 1}}}, std::nullopt,
-                                        9'223'372'036'854'776); },
+    EXPECT_TRUE(panics_with([&] { solve({.distance_matrix = m, .time_windows = RawTimeWindows{{{2, 1}}}, .time_limit = 9'223'372'036'854'776}); },
                             "assertion failed: start <= end"));
 }
 
@@ -146,7 +145,7 @@ TEST(Solve, PanicsFromEvaluation) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(panics_with([&] { solve(c.m, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt); },
+        EXPECT_TRUE(panics_with([&] { solve({.distance_matrix = c.m}); },
                                 c.message));
     }
 }
@@ -166,8 +165,7 @@ TEST(Solve, TimeRangePanicsThroughTheDriver) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(panics_with([&] { solve({{0, 1}, {1, 0}}, RawMatrix{{0, 5}, {5, 0}}, c.jobs, c.windows, c.hours,
-                                            std::nullopt); },
+        EXPECT_TRUE(panics_with([&] { solve({.distance_matrix = {{0, 1}, {1, 0}}, .duration_matrix = RawMatrix{{0, 5}, {5, 0}}, .job_durations = c.jobs, .time_windows = c.windows, .operation_times = c.hours}); },
                                 c.message));
     }
 }
@@ -176,28 +174,21 @@ TEST(Solve, TimeRangePanicsThroughTheDriver) {
 TEST(Solve, DistanceTotalsNeverWrap) {
     // Forward cycle 0→1→2→0 costs 30; the reverse cycle costs 2^65 + 3,
     // which a 64-bit sum would see as 3.
-    const auto out = solve({{0, 10, u64_max}, {5, 0, 10}, {10, u64_max, 0}}, std::nullopt, std::nullopt, std::nullopt,
-                           std::nullopt, std::nullopt);
+    const auto out = solve({.distance_matrix = {{0, 10, u64_max}, {5, 0, 10}, {10, u64_max, 0}}});
     EXPECT_EQ(out.distance, 30u);
     EXPECT_EQ(out.route, identity(3));
     // A best tour of exactly 2^64 − 1 is reported as it is...
-    const auto edge = solve({{0, u64_max - 1}, {1, 0}}, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt);
+    const auto edge = solve({.distance_matrix = {{0, u64_max - 1}, {1, 0}}});
     EXPECT_EQ(edge.distance, u64_max);
     // ...and one beyond cannot be reported.
-    EXPECT_TRUE(panics_with([] { solve({{0, u64_max}, {1, 0}}, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                                       std::nullopt); },
+    EXPECT_TRUE(panics_with([] { solve({.distance_matrix = {{0, u64_max}, {1, 0}}}); },
                             "attempt to add with overflow"));
 }
 
 TEST(Solve, TimeModelResultCarriesTheSchedule) {
     const std::uint64_t day = static_cast<std::uint64_t>(test_day);
     const std::uint64_t h = 3'600;
-    const auto out = solve({{1, 2, 3}, {10, 20, 30}, {100, 200, 300}}, RawMatrix{{0, h, 2 * h}, {h, 0, h}, {2 * h, h, 0}},
-                           RawList{h, h / 2, 2 * h},
-                           RawTimeWindows{{{day + 8 * h, day + 18 * h}},
-                                          {{day + 12 * h, day + 13 * h}, {day + 15 * h, day + 16 * h}},
-                                          {{day + 9 * h, day + 10 * h}, {day + 11 * h, day + 12 * h}}},
-                           RawPair{8 * h, 17 * h}, std::nullopt);
+    const auto out = solve({.distance_matrix = {{1, 2, 3}, {10, 20, 30}, {100, 200, 300}}, .duration_matrix = RawMatrix{{0, h, 2 * h}, {h, 0, h}, {2 * h, h, 0}}, .job_durations = RawList{h, h / 2, 2 * h}, .time_windows = RawTimeWindows{{{day + 8 * h, day + 18 * h}}, {{day + 12 * h, day + 13 * h}, {day + 15 * h, day + 16 * h}}, {{day + 9 * h, day + 10 * h}, {day + 11 * h, day + 12 * h}}}, .operation_times = RawPair{8 * h, 17 * h}});
     ASSERT_TRUE(out.time_report);
     const auto& r = *out.time_report;
     ASSERT_FALSE(r.events.empty());
