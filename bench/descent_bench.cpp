@@ -2,12 +2,15 @@
 // the same random instances in one run; and descents per second under a
 // time limit. Prints a table; asserts nothing about time.
 //
-//   tourloom_descent_bench            the full table (several minutes)
-//   tourloom_descent_bench --smoke    tiny sizes, for CI
+//   tourloom_descent_bench               the full tables (several minutes)
+//   tourloom_descent_bench --smoke       tiny sizes, for CI
+//   tourloom_descent_bench --distance    the distance-only table against the plain baseline
+//   tourloom_descent_bench --fast N...   one timed fast descent per size, nothing else (for profiles)
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <algorithm>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "lib.hpp"
+#include "plain_baseline.hpp"
 #include "penalizer.hpp"
 #include "solver.hpp"
 
@@ -126,10 +130,80 @@ double descents_per_second(const Instance& inst, std::uint64_t limit_seconds) {
                                                   static_cast<double>(out.time_taken.nanos()) * 1e-9);
 }
 
+output::Route identity_route(std::size_t n) {
+    output::Route identity(n);
+    std::iota(identity.begin(), identity.end(), std::size_t{0});
+    return identity;
+}
+
+// Distance only, large tours: the plain baseline (route copy and full tour
+// sum per candidate, plain 64-bit words), the straightforward in-solver
+// evaluation and the fast path, one descent from the identity on the same
+// instance. The baseline must make exactly the fast path's search.
+int distance_table(bool smoke) {
+    const std::vector<std::size_t> sizes =
+        smoke ? std::vector<std::size_t>{12, 40} : std::vector<std::size_t>{200, 500, 1000, 2000, 5000};
+    const double budget = 60.0;                    // the baseline and the reference are cut (and marked) past this
+    const std::size_t reference_below = 2000;      // the reference is skipped from here on
+    std::printf("%-10s %6s %12s %12s %10s %10s %12s %12s\n", "model", "n", "baseline s", "reference s", "fast s",
+                "ratio", "candidates", "descents/s");
+    for (const std::size_t n : sizes) {
+        const Instance inst = make_instance(n, false, 1'000 + n);
+        const Descent fast = time_descent(inst, solver::Evaluation::Automatic, 3'600.0);
+
+        const auto t0 = Clock::now();
+        const bench::PlainDescent plain = bench::plain_distance_descent(inst.distances, identity_route(n), budget);
+        const double plain_seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        if (!plain.cut) {
+            auto s = make_solver(inst, solver::Evaluation::Automatic, std::nullopt);
+            s->descend();
+            if (plain.candidates != s->evaluations() || plain.route != s->current_solution().route ||
+                !s->current_solution().distance.fits_u64() || plain.total != s->current_solution().distance.low) {
+                std::printf("!! n=%zu: the baseline made another search (%llu vs %llu candidates)\n", n,
+                            static_cast<unsigned long long>(plain.candidates),
+                            static_cast<unsigned long long>(s->evaluations()));
+                return 1;
+            }
+        }
+        std::string reference = "skipped";
+        if (n < reference_below) {
+            const Descent ref = time_descent(inst, solver::Evaluation::Reference, budget);
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%s%.4f", ref.cut ? ">" : "", ref.seconds);
+            reference = buf;
+        }
+        char baseline[32], ratio[32];
+        std::snprintf(baseline, sizeof baseline, "%s%.4f", plain.cut ? ">" : "", plain_seconds);
+        std::snprintf(ratio, sizeof ratio, "%s%.1fx", plain.cut ? ">" : "", plain_seconds / fast.seconds);
+        // Long enough for a few descents at every size.
+        const auto limit = static_cast<std::uint64_t>(std::max(2.0, std::ceil(3.0 * fast.seconds)));
+        const double rate = descents_per_second(inst, smoke ? 1 : limit);
+        std::printf("%-10s %6zu %12s %12s %10.4f %10s %12llu %12.2f\n", "distance", n, baseline, reference.c_str(),
+                    fast.seconds, ratio, static_cast<unsigned long long>(fast.evaluations), rate);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+// One fast descent per size, timed and printed, with nothing else around it
+// but building the instance: the program to run under perf or callgrind.
+int fast_only(int argc, char** argv) {
+    for (int a = 2; a < argc; ++a) {
+        const auto n = static_cast<std::size_t>(std::strtoull(argv[a], nullptr, 10));
+        const Instance inst = make_instance(n, false, 1'000 + n);
+        const bool setup_only = std::getenv("TOURLOOM_BENCH_SETUP_ONLY") != nullptr;
+        const Descent d = setup_only ? Descent{0.0, false, 0} : time_descent_once(inst, solver::Evaluation::Automatic, 3'600.0);
+        std::printf("n=%zu fast %.4f s, %llu candidates\n", n, d.seconds, static_cast<unsigned long long>(d.evaluations));
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    if (argc > 1 && std::strcmp(argv[1], "--fast") == 0) return fast_only(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--distance") == 0) return distance_table(false);
     struct Row { std::size_t n; bool with_time; bool run_reference; };
     const std::vector<Row> rows = smoke ? std::vector<Row>{{12, false, true}, {10, true, true}}
                                         : std::vector<Row>{{50, false, true},   {100, false, true}, {200, false, true},
@@ -164,5 +238,6 @@ int main(int argc, char** argv) {
                     rate);
         std::fflush(stdout);
     }
-    return 0;
+    std::printf("\n");
+    return distance_table(smoke);
 }

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <variant>
 
+#include "fast_evaluation/packed_distance_delta.hpp"
 #include "fast_evaluation/time_resume.hpp"
 #include "local_moves.hpp"
 #include "output.hpp"
@@ -64,7 +66,11 @@ public:
     std::uint64_t evaluations() const noexcept { return evaluations_; }
     Solution take_best_solution() noexcept { return std::move(best_solution_); }
     // Which path the candidates take.
-    bool uses_fast_distance() const noexcept { return distance_fast_.has_value() || narrow_distance_fast_.has_value(); }
+    bool uses_fast_distance() const noexcept {
+        return distance_fast_.has_value() || narrow_distance_fast_.has_value() || packed_distance_fast_.index() != 0;
+    }
+    // Whether the distance path reads a matrix kept in 16 or 32 bits.
+    bool uses_packed_distance() const noexcept { return packed_distance_fast_.index() != 0; }
     bool uses_fast_time() const noexcept { return time_fast_.has_value(); }
 
 private:
@@ -91,6 +97,12 @@ private:
     std::optional<fast_evaluation::DistanceDelta> distance_fast_;
     std::optional<fast_evaluation::NarrowDistanceDelta> narrow_distance_fast_;
     std::optional<fast_evaluation::TimeResume> time_fast_;
+    // Square matrices stored in 16 or 32 bits.
+    std::variant<std::monostate, fast_evaluation::PackedDistanceDelta<std::uint16_t, true>,
+                 fast_evaluation::PackedDistanceDelta<std::uint16_t, false>,
+                 fast_evaluation::PackedDistanceDelta<std::uint32_t, true>,
+                 fast_evaluation::PackedDistanceDelta<std::uint32_t, false>>
+        packed_distance_fast_;
 };
 
 // Fisher–Yates from the end with the thread's generator (seeded once per
