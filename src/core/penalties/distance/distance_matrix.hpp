@@ -3,6 +3,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "panic.hpp"
@@ -82,19 +83,19 @@ public:
     // `Entry`, else nullptr.
     template <class Entry>
     const Entry* entries() const noexcept {
-        if constexpr (sizeof(Entry) == 2) return width_ == EntryWidth::Bits16 ? flat16_.data() : nullptr;
-        if constexpr (sizeof(Entry) == 4) return width_ == EntryWidth::Bits32 ? flat32_.data() : nullptr;
-        if constexpr (sizeof(Entry) == 8) return width_ == EntryWidth::Bits64 ? flat64_.data() : nullptr;
+        if constexpr (sizeof(Entry) == 2) return width_ == EntryWidth::Bits16 ? flat16_.get() : nullptr;
+        if constexpr (sizeof(Entry) == 4) return width_ == EntryWidth::Bits32 ? flat32_.get() : nullptr;
+        if constexpr (sizeof(Entry) == 8) return width_ == EntryWidth::Bits64 ? flat64_.get() : nullptr;
     }
 
 private:
     std::size_t n_ = 0;
     bool square_ = false;
     EntryWidth width_ = EntryWidth::Bits64;
-    // Square matrices: exactly one of these holds the entries.
-    std::vector<std::uint16_t> flat16_;
-    std::vector<std::uint32_t> flat32_;
-    std::vector<std::uint64_t> flat64_;
+    // Square matrices: exactly one of these holds the n × n entries.
+    std::unique_ptr<std::uint16_t[]> flat16_;
+    std::unique_ptr<std::uint32_t[]> flat32_;
+    std::unique_ptr<std::uint64_t[]> flat64_;
     RawMatrix rows_;  // any other shape
 };
 
