@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Time per descent, straightforward evaluation against the fast paths, on the
 # same instances in one run (Release build). Prints a table; takes a few
-# minutes. `--smoke` runs tiny sizes only.
+# minutes. `--smoke` runs tiny sizes only; `--distance` only the distance-only
+# table against the plain baseline (about half an hour on the shared machine).
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 DIR=$ROOT/build/bench
