@@ -13,17 +13,13 @@
 #include <vector>
 
 #include "local_moves.hpp"
+#include "plain_baseline.hpp"
 #include "penalties/time/time_input.hpp"
 #include "ranking.hpp"
 #include "raw_input.hpp"
 
 namespace tourloom::bench {
 
-struct PlainDescent {
-    local_moves::Route route;
-    std::uint64_t candidates = 0;
-    bool cut = false;  // stopped by the budget (tested between sweeps) before the descent ended
-};
 
 // The time model as plain numbers: seconds, Unix seconds, seconds of the day.
 struct PlainModel {

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Time per descent on the same instances in one run (Release build): the plain
 # baseline, the straightforward evaluation and the fast paths, then what short
-# time limits return. Prints tables; the full run takes about half an hour.
-# `--smoke` runs tiny sizes only. TOURLOOM_BENCHMARKS (default
-# ../shared/benchmarks beside the repository) holds the classic instances.
+# time limits return. Prints tables; the full run takes about an hour on the
+# shared machine. `--smoke` runs tiny sizes only; `--distance` only the
+# distance-only table, `--time-only` only the time-model tables.
+# TOURLOOM_BENCHMARKS (default ../shared/benchmarks beside the repository)
+# holds the classic instances.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 DIR=$ROOT/build/bench

@@ -114,18 +114,34 @@ bool Solver::scan(const local_moves::Neighbourhood& neighbourhood) {
 namespace {
 
 // The pairs (i, j) of one scan, in the order that defines the search: i
-// ascending, then j from i + min_gap up. `try_pair` evaluates a candidate,
-// applies it when it is better and says whether it did.
-template <class TryPair>
-bool scan_pairs(std::size_t n, std::size_t min_gap, std::uint64_t& evaluations, TryPair try_pair) {
+// ascending, then j from i + min_gap up. `first_accepted(i, from)` evaluates
+// the candidates (i, from), (i, from + 1), … in turn until one is better,
+// applies it and returns its j; or returns n when none of them is. Each
+// candidate evaluated counts once.
+template <class FirstAccepted>
+bool scan_runs(std::size_t n, std::size_t min_gap, std::uint64_t& evaluations, FirstAccepted first_accepted) {
     bool accepted = false;
     for (std::size_t i = 0; i + min_gap < n; ++i) {
-        for (std::size_t j = i + min_gap; j < n; ++j) {
-            ++evaluations;
-            if (try_pair(i, j)) accepted = true;
+        for (std::size_t from = i + min_gap; from < n;) {
+            const std::size_t j = first_accepted(i, from);
+            evaluations += (j < n ? j + 1 : n) - from;
+            if (j >= n) break;
+            accepted = true;
+            from = j + 1;
         }
     }
     return accepted;
+}
+
+// The same, one candidate at a time: `try_pair` evaluates a candidate,
+// applies it when it is better and says whether it did.
+template <class TryPair>
+bool scan_pairs(std::size_t n, std::size_t min_gap, std::uint64_t& evaluations, TryPair try_pair) {
+    return scan_runs(n, min_gap, evaluations, [&](std::size_t i, std::size_t from) {
+        std::size_t j = from;
+        while (j < n && !try_pair(i, j)) ++j;
+        return j;
+    });
 }
 
 output::DistanceTotal widen(const output::DistanceTotal& total) { return total; }
@@ -152,13 +168,14 @@ bool Solver::scan_reference(const local_moves::Neighbourhood& neighbourhood) {
 template <local_moves::Shape shape, class Delta>
 bool Solver::scan_edges(const local_moves::Neighbourhood& neighbourhood, Delta& delta) {
     const std::size_t k = neighbourhood.k;
-    return scan_pairs(location_count_, neighbourhood.min_gap, evaluations_, [&](std::size_t i, std::size_t j) {
-        const auto total = delta.template candidate_total<shape>(k, i, j);
-        if (!(total < delta.total())) return false;
+    const std::size_t n = location_count_;
+    return scan_runs(n, neighbourhood.min_gap, evaluations_, [&](std::size_t i, std::size_t from) {
+        const std::size_t j = delta.template first_improving<shape>(k, i, from);
+        if (j >= n) return j;
+        current_solution_.distance = widen(delta.template candidate_total<shape>(k, i, j));
         neighbourhood.move(current_solution_.route, i, j);
-        current_solution_.distance = widen(total);
         delta.refresh(current_solution_.route);
-        return true;
+        return j;
     });
 }
 

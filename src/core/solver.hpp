@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <variant>
 
 #include "fast_evaluation/evaluator.hpp"
 #include "local_moves.hpp"
@@ -65,9 +66,10 @@ public:
     Solution take_best_solution() noexcept { return std::move(best_solution_); }
     // Which path the candidates take.
     bool uses_fast_distance() const noexcept {
-        return std::holds_alternative<fast_evaluation::NarrowDistanceDelta>(evaluator_) ||
-               std::holds_alternative<fast_evaluation::DistanceDelta>(evaluator_);
+        return !std::holds_alternative<fast_evaluation::ReferenceEvaluation>(evaluator_) && !uses_fast_time();
     }
+    // Whether the distance path reads a matrix kept in 16 or 32 bits.
+    bool uses_packed_distance() const noexcept { return fast_evaluation::is_packed(evaluator_); }
     bool uses_fast_time() const noexcept { return std::holds_alternative<fast_evaluation::TimeResume>(evaluator_); }
     // Work actions the time path has simulated for candidates (0 on other paths).
     std::uint64_t work_actions() const noexcept {

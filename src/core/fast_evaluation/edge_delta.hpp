@@ -101,6 +101,16 @@ public:
         return total_ - removed + added;
     }
 
+    // The first j in [from, n) whose candidate (shape, k, i, j) has a
+    // smaller total than the current tour, or n when there is none.
+    template <Shape shape>
+    std::size_t first_improving(std::size_t k, std::size_t i, std::size_t from) const {
+        const std::size_t n = route_->size();
+        for (std::size_t j = from; j < n; ++j)
+            if (candidate_total<shape>(k, i, j) < total_) return j;
+        return n;
+    }
+
 private:
     Cost cost_;
     const Route* route_ = nullptr;

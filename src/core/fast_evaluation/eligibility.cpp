@@ -32,13 +32,31 @@ bool distance_path_eligible(const penalties::distance::distance_matrix::Distance
 }
 
 bool distance_fits_64_bits(const penalties::distance::distance_matrix::DistanceMatrix& distances) noexcept {
+    using penalties::distance::distance_matrix::EntryWidth;
     if (!distances.is_square()) return false;
     const std::size_t n = distances.row_count();
+    // n entries below 2^32 each: n × n of them are in memory, so n < 2^32.
+    if (distances.width() != EntryWidth::Bits64) return true;
     std::uint64_t bound = 0;
     for (std::size_t a = 0; a < n; ++a) {
         std::uint64_t longest = 0;
         for (std::size_t b = 0; b < n; ++b) longest = std::max(longest, distances.unchecked(a, b));
         if (__builtin_add_overflow(bound, longest, &bound)) return false;
+    }
+    return true;
+}
+
+bool distance_is_symmetric(const penalties::distance::distance_matrix::DistanceMatrix& distances) noexcept {
+    if (!distances.is_square()) return false;
+    const std::size_t n = distances.row_count();
+    // Tile by tile, so that the transposed reads stay within a few cache lines.
+    constexpr std::size_t tile = 64;
+    for (std::size_t a0 = 0; a0 < n; a0 += tile) {
+        for (std::size_t b0 = 0; b0 <= a0; b0 += tile) {
+            for (std::size_t a = a0; a < std::min(n, a0 + tile); ++a)
+                for (std::size_t b = b0; b < std::min(a, b0 + tile); ++b)
+                    if (distances.unchecked(a, b) != distances.unchecked(b, a)) return false;
+        }
     }
     return true;
 }

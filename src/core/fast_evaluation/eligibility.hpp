@@ -19,6 +19,10 @@ bool distance_path_eligible(const penalties::distance::distance_matrix::Distance
 // largest entries does), so the distance path may add plain 64-bit words.
 bool distance_fits_64_bits(const penalties::distance::distance_matrix::DistanceMatrix& distances) noexcept;
 
+// Whether distances[a][b] == distances[b][a] for every pair: the distance
+// path then reads a move's edges in either direction from one row.
+bool distance_is_symmetric(const penalties::distance::distance_matrix::DistanceMatrix& distances) noexcept;
+
 // With a time model: also square enough travel times, a job duration and at
 // least one window for every location, and a provable bound on every instant
 // and span any tour can produce.

@@ -1,0 +1,225 @@
+#pragma once
+// Distance only, on a square matrix stored in 16 or 32 bits, for tours of
+// thousands of locations, where the matrix no longer fits in cache and a
+// candidate's cost is its scattered matrix reads. The scans ask for the
+// first improving j of a row i at once, so that
+//  - what is fixed along the row (the rows of the move's fixed locations,
+//    the edges it removes and adds there) is read once per row;
+//  - the edges a candidate removes are the current route's own, kept
+//    contiguous in route order, as are the edges k + 1 positions apart that
+//    a right rotation adds;
+//  - on a symmetric matrix, an edge into a fixed location is read from that
+//    location's row, so that every other read falls into the two or three
+//    rows the row i keeps in cache.
+// A candidate's gain is the sum of the edges it adds minus those it
+// removes; with entries below 2^32 these sums are exact in signed 64 bits,
+// and so is the current tour's total in 64 unsigned bits.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "local_moves.hpp"
+#include "penalties/distance/distance_matrix.hpp"
+
+namespace tourloom::fast_evaluation {
+
+using local_moves::Route;
+using local_moves::Shape;
+
+// `symmetric`: only for matrices with m[a][b] == m[b][a] throughout.
+template <class Entry, bool symmetric>
+class PackedDistanceDelta {
+    static_assert(sizeof(Entry) <= 4, "sums of entries must stay exact in 64 bits");
+    using Sum = std::int64_t;
+
+public:
+    explicit PackedDistanceDelta(const penalties::distance::distance_matrix::DistanceMatrix& matrix)
+        : m_(matrix.entries<Entry>()), n_(matrix.row_count()) {}
+
+    // Call after every accepted candidate. A move changes one stretch of
+    // positions; finding it is a sequential O(n) compare, and only the
+    // edges around it are read again from the matrix.
+    void refresh(const Route& route) {
+        const std::size_t n = n_;
+        if (loc_.size() != n + 1) {
+            loc_.assign(n + 1, 0);
+            own_.assign(n, 0);
+            turn_.assign(symmetric ? 0 : n, 0);
+            for (auto& hop : hop_) hop.assign(n, 0);
+            total_ = 0;
+            changed(route, 0, n - 1);
+            return;
+        }
+        std::size_t lo = 0;
+        while (lo < n && loc_[lo] == route[lo]) ++lo;
+        if (lo == n) return;
+        std::size_t hi = n - 1;
+        while (loc_[hi] == route[hi]) --hi;
+        changed(route, lo, hi);
+    }
+
+    std::uint64_t total() const noexcept { return total_; }
+
+    // The exact total of the tour the move (shape, k) with (i, j) would give.
+    template <Shape shape>
+    std::uint64_t candidate_total(std::size_t k, std::size_t i, std::size_t j) const {
+        const Sum gain = i == 0 && j + 1 == n_ ? whole_gain<shape>() : Row<shape>(*this, k, i).gain(j);
+        return total_ + static_cast<std::uint64_t>(gain);  // wraps back exactly: the result is a tour's total
+    }
+
+    // The first j in [from, n) whose candidate (shape, k, i, j) is shorter
+    // than the current tour, or n when there is none. `from` is at least
+    // i + the neighbourhood's min_gap.
+    template <Shape shape>
+    std::size_t first_improving(std::size_t k, std::size_t i, std::size_t from) const {
+        const std::size_t n = n_;
+        const Row<shape> row(*this, k, i);
+        const std::size_t end = i == 0 ? n - 1 : n;  // (0, n − 1) moves the whole route
+        std::size_t j = from;
+        for (; j < end; ++j)
+            if (row.gain(j) < 0) return j;
+        if (j < n && whole_gain<shape>() < 0) return j;
+        return n;
+    }
+
+private:
+    Entry entry(std::size_t from, std::size_t to) const noexcept { return m_[from * n_ + to]; }
+
+    // One row i of a scan: what its candidates share, read once. `gain(j)`
+    // for every j > i except a segment covering the whole route; position
+    // n is position 0 again (loc_ has the first location at both ends), so
+    // the last j needs no case of its own. The edges, by position (b is
+    // the one before i):
+    //   reverse       b→i, i..j forward, j→j+1     becomes  b→j, j..i backward, i→j+1
+    //   swap          b→i, i→i+1, j−1→j, j→j+1     becomes  b→j, j→i+1, j−1→i, i→j+1
+    //   rotate left   b→i, i+k−1→i+k, j→j+1        becomes  b→i+k, j→i, i+k−1→j+1
+    //   rotate right  b→i, j−k→j−k+1, j→j+1        becomes  b→j−k+1, j→i, j−k→j+1
+    template <Shape shape>
+    class Row {
+    public:
+        Row(const PackedDistanceDelta& d, std::size_t k, std::size_t i)
+            : d_(d), k_(k), n_(d.n_), loc_(d.loc_.data()), own_(d.own_.data()), loc_i_(loc_[i]),
+              row_b_(d.m_ + loc_[i == 0 ? n_ - 1 : i - 1] * n_), row_i_(d.m_ + loc_i_ * n_) {
+            if constexpr (shape == Shape::Reverse) {
+                fixed_ = row_b_[loc_i_];
+                if constexpr (!symmetric) fixed_ += d.turn_[i];
+            } else if constexpr (shape == Shape::Swap) {
+                other_ = loc_[i + 1];
+                row_other_ = d.m_ + other_ * n_;
+                fixed_ = Sum{row_b_[loc_i_]} + Sum{own_[i]};
+            } else if constexpr (shape == Shape::RotateLeft) {
+                row_other_ = d.m_ + loc_[i + k - 1] * n_;  // the last of the k locations moved to the back
+                fixed_ = Sum{row_b_[loc_i_]} + Sum{own_[i + k - 1]} - Sum{row_b_[loc_[i + k]]};
+            } else {
+                hop_ = d.hop_[k - 1].data();
+                fixed_ = row_b_[loc_i_];
+            }
+        }
+
+        Sum gain(std::size_t j) const {
+            const std::size_t* l = loc_;
+            if constexpr (shape == Shape::Reverse) {
+                Sum added = Sum{row_b_[l[j]]} + Sum{row_i_[l[j + 1]]};
+                if constexpr (!symmetric) added += d_.turn_[j];
+                return added - own_[j] - fixed_;
+            } else if constexpr (shape == Shape::Swap) {
+                Sum added = Sum{row_b_[l[j]]} + Sum{row_i_[l[j + 1]]} + into_i(l[j - 1]);
+                if constexpr (symmetric) {
+                    added += row_other_[l[j]];
+                } else {
+                    added += d_.entry(l[j], other_);
+                }
+                return added - own_[j - 1] - own_[j] - fixed_;
+            } else if constexpr (shape == Shape::RotateLeft) {
+                const Sum added = Sum{row_other_[l[j + 1]]} + into_i(l[j]);
+                return added - own_[j] - fixed_;
+            } else {
+                const Sum added = Sum{row_b_[l[j - k_ + 1]]} + into_i(l[j]) + Sum{hop_[j - k_]};
+                return added - own_[j - k_] - own_[j] - fixed_;
+            }
+        }
+
+    private:
+        // The edge from location x into the row's location i.
+        Sum into_i(std::size_t x) const {
+            if constexpr (symmetric) return row_i_[x];
+            return d_.entry(x, loc_i_);
+        }
+
+        const PackedDistanceDelta& d_;
+        std::size_t k_, n_;
+        const std::size_t* loc_;
+        const Entry* own_;
+        std::size_t loc_i_;
+        const Entry* row_b_;
+        const Entry* row_i_;
+        std::size_t other_ = 0;
+        const Entry* row_other_ = nullptr;
+        const Entry* hop_ = nullptr;
+        Sum fixed_ = 0;
+    };
+
+    // The gain of the segment (0, n − 1): a rotation of the whole route is
+    // the same cycle; a reversal of it travels every edge the other way.
+    template <Shape shape>
+    Sum whole_gain() const {
+        const std::size_t n = n_;
+        const std::size_t* l = loc_.data();
+        if constexpr (shape == Shape::Reverse) {
+            if constexpr (symmetric) return 0;
+            return Sum{entry(l[0], l[n - 1])} - Sum{own_[n - 1]} + turn_[n - 1];
+        } else if constexpr (shape == Shape::Swap) {
+            const Sum added = Sum{entry(l[n - 1], l[1])} + Sum{entry(l[n - 2], l[0])} + Sum{entry(l[0], l[n - 1])};
+            return added - own_[0] - own_[n - 2] - own_[n - 1];
+        } else {
+            return 0;
+        }
+    }
+
+    // Positions lo..hi of the route hold new locations: the edges leaving
+    // positions lo − 1 … hi change, and so do the hops that start or end in
+    // the stretch; turn_ is rebuilt from lo and shifted past hi.
+    void changed(const Route& route, std::size_t lo, std::size_t hi) {
+        const std::size_t n = n_;
+        for (std::size_t p = lo; p <= hi; ++p) loc_[p] = route[p];
+        loc_[n] = loc_[0];
+        const auto set_own = [&](std::size_t p) {
+            const Entry e = entry(loc_[p], loc_[p + 1]);
+            total_ += e;
+            total_ -= own_[p];  // both exact modulo 2^64, and the total fits
+            own_[p] = e;
+        };
+        if (lo == 0) set_own(n - 1);
+        for (std::size_t p = lo == 0 ? 0 : lo - 1; p <= hi; ++p) set_own(p);
+        if constexpr (!symmetric) {
+            const std::size_t last = std::min(hi + 1, n - 1);
+            const Sum before = turn_[last];
+            for (std::size_t q = std::max<std::size_t>(lo, 1); q <= last; ++q)
+                turn_[q] = turn_[q - 1] + Sum{entry(loc_[q], loc_[q - 1])} - Sum{own_[q - 1]};
+            const Sum shift = turn_[last] - before;
+            for (std::size_t q = last + 1; q < n; ++q) turn_[q] += shift;
+        }
+        for (std::size_t k = 1; k <= hop_.size(); ++k) {
+            auto& hop = hop_[k - 1];
+            const std::size_t count = std::min(n, hi - lo + k + 2);
+            std::size_t p = (lo + n - (k + 1) % n) % n, q = (p + k + 1) % n;
+            for (std::size_t c = 0; c < count; ++c) {
+                hop[p] = entry(loc_[p], loc_[q]);
+                p = p + 1 == n ? 0 : p + 1;
+                q = q + 1 == n ? 0 : q + 1;
+            }
+        }
+    }
+
+    const Entry* m_;
+    std::size_t n_;
+    std::vector<std::size_t> loc_;  // the current route, and its first location again at n
+    std::vector<Entry> own_;        // own_[p]: the edge from position p to the next
+    std::vector<Sum> turn_;         // asymmetric only: turn_[p], the edges 0→…→p backwards minus forwards
+    std::uint64_t total_ = 0;
+    std::array<std::vector<Entry>, 3> hop_;  // hop_[k − 1][p]: the edge from position p to p + k + 1
+};
+
+}  // namespace tourloom::fast_evaluation
