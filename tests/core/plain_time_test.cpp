@@ -138,6 +138,49 @@ TEST(PlainTime, MonotoneWhereTheBoundsRelyOnIt) {
     }
 }
 
+// Several ordered windows, with or without hours: where a work from some
+// start was held up by nothing but its window's opening and the hours, no
+// later start ends earlier or gathers less lateness.
+TEST(PlainTime, LaterStartsNoBetterWhereOnlyTheOpeningHeldUp) {
+    Rng rng(0x0dde7);
+    int held = 0;
+    for (int c = 0; c < 1'500; ++c) {
+        std::vector<RawPair> windows;
+        std::uint64_t t = day + rng() % 300;
+        for (std::size_t k = 0, count = 2 + rng() % 3; k < count; ++k) {
+            const std::uint64_t len = rng() % 60;
+            windows.push_back({t, t + len});
+            t += len + 1 + rng() % 80;  // ordered: each ends before the next starts
+        }
+        std::optional<RawPair> hours;
+        if (rng() % 2 == 0) {
+            const std::uint64_t open = rng() % 400;
+            hours = RawPair{open, open + 20 + rng() % 200};
+        }
+        const TimeScheduler s = scheduler_of(1 + rng() % 120, 0, windows, hours);
+        const PlainTimeModel plain(s, 1);
+        ASSERT_TRUE(plain.ordered(0));
+        const auto* open = s.operation_times ? &*s.operation_times : nullptr;
+        const auto finish = [&](std::int64_t start) {
+            const auto r = work_report(s.job_durations[0], s.time_windows[0], open, unix_at(start), 0, false);
+            return std::pair{r.end_time.unix_seconds(), r.lateness.seconds()};
+        };
+        const auto begin = static_cast<std::int64_t>(day) - 100;
+        for (std::int64_t start = begin; start < begin + 800; start += 7) {
+            const auto here = finish(start);
+            if (here.first != plain.finish_held_by_hours_only(start, 0)) continue;
+            ++held;
+            SCOPED_TRACE(testing::Message() << "case " << c << ", held by the opening only from " << start);
+            for (std::int64_t later = start + 1; later < begin + 800; ++later) {
+                const auto there = finish(later);
+                ASSERT_LE(here.first, there.first) << "later start " << later;
+                ASSERT_LE(here.second, there.second) << "later start " << later;
+            }
+        }
+    }
+    EXPECT_GT(held, 1'000);  // the property was put to the test
+}
+
 // Several windows: a later start can end earlier (a deferral into a later
 // window), which is why the bounds are not used there before the last end.
 TEST(PlainTime, SeveralWindowsAreNotMonotoneBeforeTheLastEnd) {

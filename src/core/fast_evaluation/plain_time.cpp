@@ -66,6 +66,17 @@ PlainTimeModel::PlainTimeModel(const penalties::time::time_input::TimeScheduler&
     }
 }
 
+std::int64_t PlainTimeModel::finish_held_by_hours_only(std::int64_t t, std::size_t location) const noexcept {
+    const std::int64_t job = job_[location];
+    if (job == 0) return t;
+    const std::int64_t* start = windows_.start.data() + offset_[location];
+    const std::int64_t* end = windows_.end.data() + offset_[location];
+    const std::size_t count = offset_[location + 1] - offset_[location];
+    const Applicable found = applicable_window(start, end, count, t);
+    const std::int64_t first = found.index >= 0 ? t + found.wait : t;
+    return has_hours_ ? consume_open_time(first, job) : first + job;
+}
+
 // The checked simulation's loop on second counts: the window phase (wait for
 // the applicable window; defer the whole remainder when it would end in
 // another window), the hours phase (wait for the opening, then ask the

@@ -75,6 +75,13 @@ public:
     // The start of a location's first window.
     std::int64_t first_start(std::size_t location) const noexcept { return windows_.start[offset_[location]]; }
     bool has_hours() const noexcept { return has_hours_; }
+    // Starts ascending, each window ending before the next starts.
+    bool ordered(std::size_t location) const noexcept { return ordered_[location] != 0; }
+    // When the work at `location` begun at `t` would be done if nothing but
+    // the operating hours held it up once it can first start: at t, or at
+    // the opening of the window it waits for. A work that ends exactly then
+    // was not deferred nor held up by a window after that start.
+    std::int64_t finish_held_by_hours_only(std::int64_t t, std::size_t location) const noexcept;
     // No window starts after the last window's end (true of sorted lists).
     bool starts_before_last_end(std::size_t location) const noexcept { return starts_before_last_end_[location] != 0; }
 

@@ -52,12 +52,22 @@ void TimeResume::refresh(const Solution& current) {
     }
     for (std::size_t p = 0; p < n; ++p) works_before_[p + 1] = works_before_[p] + (model_.job(r[p]) > 0 ? 1 : 0);
 
-    monotone_from_.assign(n + 1, 1);
+    later_from_.assign(n + 1, 1);
+    earlier_from_.assign(n + 1, 1);
     for (std::size_t p = n; p-- > 0;) {
         const std::size_t loc = r[p];
-        const bool monotone = model_.single_window(loc) ||
-                              (model_.starts_before_last_end(loc) && arrive_[p] > model_.last_end(loc));
-        monotone_from_[p] = monotone && monotone_from_[p + 1];
+        // Either order is kept by work at a location with one window, and by
+        // work whose windows all start by the last end when the current tour
+        // comes after that end.
+        const bool both = model_.single_window(loc) ||
+                          (model_.starts_before_last_end(loc) && arrive_[p] > model_.last_end(loc));
+        // A later arrival is also no better off where the current tour, in an
+        // ordered list, was held up by nothing but its window's opening and
+        // the hours: a later arrival up to that opening waits for the same
+        // opening, and one after it has at least as far to go.
+        const bool later = both || (model_.ordered(loc) && leave_[p] == model_.finish_held_by_hours_only(arrive_[p], loc));
+        later_from_[p] = later && later_from_[p + 1];
+        earlier_from_[p] = both && earlier_from_[p + 1];
     }
 
     const std::int64_t traveling = travel_.total();
@@ -95,7 +105,7 @@ TimeResume::Candidate TimeResume::candidate(std::size_t k, std::size_t i, std::s
     if (i == 0) {
         c.first = r[local_moves::source_position(shape, k, i, j, 0)];
         c.start = model_.tour_start(c.first);
-    } else if (j + 1 < n && monotone_from_[j + 1]) {
+    } else if (j + 1 < n && later_from_[j + 1]) {
         // Without any wait the candidate would reach position j + 1 after
         // its own work and travel from position i − 1. When even that is no
         // earlier than the current tour gets there, it carries at least the
@@ -245,11 +255,11 @@ bool TimeResume::finish(Walk w, std::size_t p, const Candidate& segment) {
     for (;; ++p) {
         if (p == n) return decide(w, c);
         if (w.clock == arrive_[p]) return finish_as_current(w, p, false, c);
-        if (monotone_from_[p]) {
-            // The rest of the tour keeps the order of the two clocks: from a
-            // later clock at least the current tour's lateness from here on,
-            // from an earlier one at most. With the same start the end keeps
-            // that order too, and with it the duration.
+        // Where the rest of the tour keeps the order of the two clocks: from
+        // a later clock at least the current tour's lateness from here on,
+        // from an earlier one at most. With the same start the end keeps
+        // that order too, and with it the duration.
+        if (w.clock > arrive_[p] ? later_from_[p] : earlier_from_[p]) {
             if (w.clock > arrive_[p]) {
                 if (w.lateness > late_before_[p]) return false;
                 if (w.lateness == late_before_[p] && c.i > 0) {

@@ -169,9 +169,11 @@ private:
     // works_before_[p] counts those before position p.
     std::vector<std::size_t> shift_until_;
     std::vector<std::int64_t> works_before_;
-    // monotone_from_[p]: every action from the work at p to the tour's end
-    // keeps the order of two starts compared with the current tour's (n + 1 entries).
-    std::vector<unsigned char> monotone_from_;
+    // later_from_[p]: from the work at p to the tour's end, a tour that
+    // arrives no earlier than the current tour stays no earlier, with no
+    // less lateness on the way; earlier_from_[p] the same for a tour that
+    // arrives no later (n + 1 entries each).
+    std::vector<unsigned char> later_from_, earlier_from_;
     std::int64_t start_ = 0, end_ = 0, lateness_ = 0;
     Rank incumbent_{};
 
