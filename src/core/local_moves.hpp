@@ -3,6 +3,7 @@
 // segment of positions i..j (0 <= i < j < route.size()) and leaves the rest
 // of the route unchanged; the exchange touches positions i and j only.
 #include <cstddef>
+#include <type_traits>
 
 #include "output.hpp"
 
@@ -23,6 +24,19 @@ void rotate_right_3(Route& route, std::size_t i, std::size_t j);
 // What a move does to the segment, for evaluations that look at a candidate
 // without building it.
 enum class Shape : unsigned char { Reverse, Swap, RotateLeft, RotateRight };
+
+// Calls `f` with the shape as a compile-time constant (an
+// std::integral_constant<Shape, ...>), for code that specialises on it.
+template <class F>
+constexpr decltype(auto) with_shape(Shape shape, F&& f) {
+    switch (shape) {
+        case Shape::Swap: return f(std::integral_constant<Shape, Shape::Swap>{});
+        case Shape::RotateLeft: return f(std::integral_constant<Shape, Shape::RotateLeft>{});
+        case Shape::RotateRight: return f(std::integral_constant<Shape, Shape::RotateRight>{});
+        case Shape::Reverse: break;
+    }
+    return f(std::integral_constant<Shape, Shape::Reverse>{});
+}
 
 // A neighbourhood: a move, its shape (with the rotation count k), and the
 // smallest j − i it is scanned with.

@@ -181,14 +181,8 @@ bool Solver::scan_edges(const local_moves::Neighbourhood& neighbourhood, Delta& 
 
 template <class Delta>
 bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood, Delta& delta) {
-    using local_moves::Shape;
-    switch (neighbourhood.shape) {
-        case Shape::Reverse: return scan_edges<Shape::Reverse>(neighbourhood, delta);
-        case Shape::Swap: return scan_edges<Shape::Swap>(neighbourhood, delta);
-        case Shape::RotateLeft: return scan_edges<Shape::RotateLeft>(neighbourhood, delta);
-        case Shape::RotateRight: return scan_edges<Shape::RotateRight>(neighbourhood, delta);
-    }
-    return false;
+    return local_moves::with_shape(neighbourhood.shape,
+                                   [&](auto s) { return scan_edges<s.value>(neighbourhood, delta); });
 }
 
 // With a time model: candidates are simulated only where they differ from
@@ -204,14 +198,8 @@ bool Solver::scan_time(const local_moves::Neighbourhood& neighbourhood, fast_eva
 }
 
 bool Solver::scan_fast_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time) {
-    using local_moves::Shape;
-    switch (neighbourhood.shape) {
-        case Shape::Reverse: return scan_time<Shape::Reverse>(neighbourhood, time);
-        case Shape::Swap: return scan_time<Shape::Swap>(neighbourhood, time);
-        case Shape::RotateLeft: return scan_time<Shape::RotateLeft>(neighbourhood, time);
-        case Shape::RotateRight: return scan_time<Shape::RotateRight>(neighbourhood, time);
-    }
-    return false;
+    return local_moves::with_shape(neighbourhood.shape,
+                                   [&](auto s) { return scan_time<s.value>(neighbourhood, time); });
 }
 
 void Solver::restart() {

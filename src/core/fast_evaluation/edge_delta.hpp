@@ -40,13 +40,7 @@ public:
 
     // The exact total of the tour the move (shape, k) with (i, j) would give.
     Total candidate_total(Shape shape, std::size_t k, std::size_t i, std::size_t j) const {
-        switch (shape) {
-            case Shape::Reverse: return candidate_total<Shape::Reverse>(k, i, j);
-            case Shape::Swap: return candidate_total<Shape::Swap>(k, i, j);
-            case Shape::RotateLeft: return candidate_total<Shape::RotateLeft>(k, i, j);
-            case Shape::RotateRight: return candidate_total<Shape::RotateRight>(k, i, j);
-        }
-        return total_;
+        return local_moves::with_shape(shape, [&](auto s) { return candidate_total<s.value>(k, i, j); });
     }
 
     // The same with the shape fixed at compile time, for scans that call it

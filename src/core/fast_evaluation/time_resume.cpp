@@ -342,13 +342,7 @@ const TimeResume::Walk& TimeResume::jumped_stretch(std::size_t k, std::size_t i,
 }
 
 bool TimeResume::improves(Shape shape, std::size_t k, std::size_t i, std::size_t j) {
-    switch (shape) {
-        case Shape::Reverse: return improves<Shape::Reverse>(k, i, j);
-        case Shape::Swap: return improves<Shape::Swap>(k, i, j);
-        case Shape::RotateLeft: return improves<Shape::RotateLeft>(k, i, j);
-        case Shape::RotateRight: return improves<Shape::RotateRight>(k, i, j);
-    }
-    return false;
+    return local_moves::with_shape(shape, [&](auto s) { return improves<s.value>(k, i, j); });
 }
 
 template <Shape shape>
