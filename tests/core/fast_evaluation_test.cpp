@@ -59,25 +59,22 @@ RawMatrix distances(Rng& rng, std::size_t n, bool symmetric) {
     return m;
 }
 
-struct TimeInputs {
-    RawMatrix durations;
+// `m` with a random time model of every shape the fast path must take.
+RawInput time_instance(Rng& rng, RawMatrix m, bool symmetric) {
+    const std::size_t n = m.size();
+    const std::uint64_t day = static_cast<std::uint64_t>(test_day);
+    RawMatrix durations(n, RawList(n, 0));
     RawList jobs;
     RawTimeWindows windows;
     std::optional<RawPair> hours;
-};
-
-TimeInputs time_inputs(Rng& rng, std::size_t n, bool symmetric) {
-    const std::uint64_t day = static_cast<std::uint64_t>(test_day);
-    TimeInputs t;
-    t.durations.assign(n, RawList(n, 0));
     for (std::size_t a = 0; a < n; ++a)
         for (std::size_t b = 0; b < n; ++b)
-            t.durations[a][b] = a == b ? 0 : rng() % 8 == 0 ? 0 : rng() % (3 * h);
+            durations[a][b] = a == b ? 0 : rng() % 8 == 0 ? 0 : rng() % (3 * h);
     if (symmetric)
         for (std::size_t a = 0; a < n; ++a)
-            for (std::size_t b = 0; b < a; ++b) t.durations[a][b] = t.durations[b][a];
-    if (rng() % 10 == 0) t.durations[below(rng, n)][below(rng, n)] = u64_max - rng() % 100;  // a negative span
-    for (std::size_t a = 0; a < n; ++a) t.jobs.push_back(rng() % 6 == 0 ? 0 : rng() % (2 * h));
+            for (std::size_t b = 0; b < a; ++b) durations[a][b] = durations[b][a];
+    if (rng() % 10 == 0) durations[below(rng, n)][below(rng, n)] = u64_max - rng() % 100;  // a negative span
+    for (std::size_t a = 0; a < n; ++a) jobs.push_back(rng() % 6 == 0 ? 0 : rng() % (2 * h));
     const bool tight = rng() % 2 == 0;
     for (std::size_t a = 0; a < n; ++a) {
         std::vector<RawPair> w;
@@ -89,13 +86,13 @@ TimeInputs time_inputs(Rng& rng, std::size_t n, bool symmetric) {
             t0 += len + rng() % (8 * h);
         }
         if (rng() % 12 == 0) std::swap(w.front(), w.back());  // out of order: still deterministic
-        t.windows.push_back(std::move(w));
+        windows.push_back(std::move(w));
     }
     if (rng() % 2 == 0) {
         const std::uint64_t open = 5 * h + rng() % (5 * h);
-        t.hours = RawPair{open, open + 4 * h + rng() % (10 * h)};
+        hours = RawPair{open, open + 4 * h + rng() % (10 * h)};
     }
-    return t;
+    return {std::move(m), std::move(durations), std::move(jobs), std::move(windows), hours, std::nullopt};
 }
 
 Route shuffled(std::size_t n, Rng& rng) {
@@ -105,15 +102,19 @@ Route shuffled(std::size_t n, Rng& rng) {
     return r;
 }
 
+// The penalizer of an instance, with its time model when it has one.
+Penalizer penalizer_of(const RawInput& in) {
+    return Penalizer(DistanceMatrix(in.distance_matrix),
+                     penalties::time::time_input::transform(in.duration_matrix, in.job_durations, in.time_windows,
+                                                            in.operation_times));
+}
+
 // One descent on each path from the same start; the same search must happen.
-void expect_same_descent(const RawMatrix& m, const std::optional<TimeInputs>& t, const Route& start,
-                         bool expect_fast) {
+void expect_same_descent(const RawInput& in, const Route& start, bool expect_fast) {
     const auto make = [&](Evaluation e) {
-        auto scheduler = t ? penalties::time::time_input::transform(t->durations, t->jobs, t->windows, t->hours)
-                           : std::nullopt;
-        Penalizer p(DistanceMatrix(m), std::move(scheduler));
+        Penalizer p = penalizer_of(in);
         Solution initial = p.penalize(start, false);
-        return std::make_unique<Solver>(std::move(p), std::nullopt, m.size(), std::move(initial), e);
+        return std::make_unique<Solver>(std::move(p), std::nullopt, in.distance_matrix.size(), std::move(initial), e);
     };
     auto reference = make(Evaluation::Reference);
     auto fast = make(Evaluation::Automatic);
@@ -139,8 +140,7 @@ TEST(FastEvaluation, DistanceDescentsMatchTheReference) {
         const std::size_t n = draw_size(rng, index, 40);
         const bool symmetric = rng() % 2 == 0;
         SCOPED_TRACE(testing::Message() << "instance " << index << " n=" << n << (symmetric ? " symmetric" : ""));
-        const RawMatrix m = distances(rng, n, symmetric);
-        expect_same_descent(m, std::nullopt, shuffled(n, rng), true);
+        expect_same_descent({.distance_matrix = distances(rng, n, symmetric)}, shuffled(n, rng), true);
         if (HasFatalFailure()) return;
     }
 }
@@ -152,9 +152,9 @@ TEST(FastEvaluation, TimeDescentsMatchTheReference) {
         const std::size_t n = draw_size(rng, index, 250);
         const bool symmetric = rng() % 2 == 0;
         SCOPED_TRACE(testing::Message() << "instance " << index << " n=" << n << (symmetric ? " symmetric" : ""));
-        const RawMatrix m = distances(rng, n, symmetric);
-        const TimeInputs t = time_inputs(rng, n, symmetric);
-        expect_same_descent(m, t, shuffled(n, rng), true);
+        RawMatrix m = distances(rng, n, symmetric);
+        const RawInput in = time_instance(rng, std::move(m), symmetric);
+        expect_same_descent(in, shuffled(n, rng), true);
         if (HasFatalFailure()) return;
     }
 }
@@ -164,13 +164,16 @@ TEST(FastEvaluation, TimeDescentsMatchTheReference) {
 // relocations' kept stretch is exercised) must give the reference's verdicts.
 enum class Profile { Late, NeverWaits, SeveralWindowsAndHours, Classic };
 
-TimeInputs profile_inputs(Rng& rng, std::size_t n, Profile profile) {
+RawInput profile_instance(Rng& rng, RawMatrix m, Profile profile) {
+    const std::size_t n = m.size();
     const std::uint64_t day = static_cast<std::uint64_t>(test_day);
-    TimeInputs t;
-    t.durations.assign(n, RawList(n, 0));
+    RawMatrix durations(n, RawList(n, 0));
+    RawList jobs;
+    RawTimeWindows windows;
+    std::optional<RawPair> hours;
     for (std::size_t a = 0; a < n; ++a)
-        for (std::size_t b = 0; b < n; ++b) t.durations[a][b] = a == b ? 0 : 60 + rng() % (h / 2);
-    for (std::size_t a = 0; a < n; ++a) t.jobs.push_back(profile == Profile::Classic ? 1 : 60 + rng() % h);
+        for (std::size_t b = 0; b < n; ++b) durations[a][b] = a == b ? 0 : 60 + rng() % (h / 2);
+    for (std::size_t a = 0; a < n; ++a) jobs.push_back(profile == Profile::Classic ? 1 : 60 + rng() % h);
     for (std::size_t a = 0; a < n; ++a) {
         std::vector<RawPair> w;
         switch (profile) {
@@ -197,10 +200,10 @@ TimeInputs profile_inputs(Rng& rng, std::size_t n, Profile profile) {
                 break;
             }
         }
-        t.windows.push_back(std::move(w));
+        windows.push_back(std::move(w));
     }
-    if (profile == Profile::SeveralWindowsAndHours) t.hours = RawPair{8 * h, 18 * h};
-    return t;
+    if (profile == Profile::SeveralWindowsAndHours) hours = RawPair{8 * h, 18 * h};
+    return {std::move(m), std::move(durations), std::move(jobs), std::move(windows), hours, std::nullopt};
 }
 
 TEST(FastEvaluation, TimeVerdictsMatchTheReferenceOnLargeTours) {
@@ -212,9 +215,9 @@ TEST(FastEvaluation, TimeVerdictsMatchTheReferenceOnLargeTours) {
     for (const Profile profile : profiles) {
         for (const std::size_t n : sizes) {
             SCOPED_TRACE(testing::Message() << "profile " << static_cast<int>(profile) << " n=" << n);
-            const RawMatrix m = distances(rng, n, false);
-            const TimeInputs t = profile_inputs(rng, n, profile);
-            Penalizer p(DistanceMatrix(m), penalties::time::time_input::transform(t.durations, t.jobs, t.windows, t.hours));
+            RawMatrix m = distances(rng, n, false);
+            const RawInput in = profile_instance(rng, std::move(m), profile);
+            Penalizer p = penalizer_of(in);
             Solution initial = p.penalize(shuffled(n, rng), false);
             Solver solver(std::move(p), std::nullopt, n, std::move(initial));
             ASSERT_TRUE(solver.uses_fast_time());
@@ -248,23 +251,28 @@ TEST(FastEvaluation, IneligibleInputsTakeTheReferencePath) {
     const RawMatrix square{{0, 1, 2}, {1, 0, 3}, {2, 3, 0}};
     const RawTimeWindows windows{{{day, day + h}}, {{day, day + h}}, {{day, day + h}}};
     const RawMatrix durations{{0, 60, 60}, {60, 0, 60}, {60, 60, 0}};
-    struct Case { const char* name; RawMatrix m; std::optional<TimeInputs> t; };
+    const RawMatrix ragged{{0, 1, 2}, {1, 0}, {2, 3, 0}};
+    const auto timed = [&](RawMatrix m, RawMatrix d, RawList jobs, RawTimeWindows w) {
+        return RawInput{.distance_matrix = std::move(m), .duration_matrix = std::move(d), .job_durations = std::move(jobs),
+                        .time_windows = std::move(w)};
+    };
+    struct Case { const char* name; RawInput in; };
     const Case cases[] = {
-        {"ragged distances", {{0, 1, 2}, {1, 0}, {2, 3, 0}}, std::nullopt},
-        {"short rows in time mode", {{0, 1, 2}, {1, 0}, {2, 3, 0}}, TimeInputs{durations, {1, 1, 1}, windows, std::nullopt}},
-        {"short job list", square, TimeInputs{durations, {1, 1}, windows, std::nullopt}},
-        {"short duration row", square, TimeInputs{{{0, 60, 60}, {60, 0}, {60, 60, 0}}, {1, 1, 1}, windows, std::nullopt}},
-        {"a location without windows", square, TimeInputs{durations, {1, 1, 1}, {{{day, day + h}}, {}, {{day, day + h}}}, std::nullopt}},
-        {"windows at the end of time", square,
-         TimeInputs{durations, {1'000, 1'000, 1'000},
-                    {{{day, day + h}}, {{8'210'266'876'700, 8'210'266'876'700}}, {{day, day + h}}}, std::nullopt}},
-        {"huge job durations", square, TimeInputs{durations, {1, 9'000'000'000'000'000, 1}, windows, std::nullopt}},
+        {"ragged distances", {.distance_matrix = ragged}},
+        {"short rows in time mode", timed(ragged, durations, {1, 1, 1}, windows)},
+        {"short job list", timed(square, durations, {1, 1}, windows)},
+        {"short duration row", timed(square, {{0, 60, 60}, {60, 0}, {60, 60, 0}}, {1, 1, 1}, windows)},
+        {"a location without windows", timed(square, durations, {1, 1, 1}, {{{day, day + h}}, {}, {{day, day + h}}})},
+        {"windows at the end of time",
+         timed(square, durations, {1'000, 1'000, 1'000},
+               {{{day, day + h}}, {{8'210'266'876'700, 8'210'266'876'700}}, {{day, day + h}}})},
+        {"huge job durations", timed(square, durations, {1, 9'000'000'000'000'000, 1}, windows)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto scheduler = c.t ? penalties::time::time_input::transform(c.t->durations, c.t->jobs, c.t->windows, c.t->hours)
-                             : std::nullopt;
-        const DistanceMatrix matrix(c.m);
+        const Penalizer p = penalizer_of(c.in);
+        const auto& scheduler = p.time_scheduler();
+        const DistanceMatrix& matrix = p.distance_matrix();
         const bool eligible = scheduler ? fast_evaluation::time_path_eligible(matrix, *scheduler)
                                         : fast_evaluation::distance_path_eligible(matrix);
         EXPECT_FALSE(eligible);
