@@ -100,7 +100,7 @@ TEST(PlainTime, MonotoneWhereTheBoundsRelyOnIt) {
         const bool single = c % 2 == 0;
         std::vector<RawPair> windows;
         std::uint64_t t = day + rng() % 300;
-        for (std::size_t k = 0, count = single ? 1 : 2 + rng() % 3; k < count; ++k) {
+        for (std::size_t k = 0, count = single ? 1 : 2 + static_cast<std::size_t>(rng() % 3); k < count; ++k) {
             const std::uint64_t len = rng() % 60;
             windows.push_back({t, t + len});
             t += len + rng() % 80;
@@ -147,7 +147,7 @@ TEST(PlainTime, LaterStartsNoBetterWhereOnlyTheOpeningHeldUp) {
     for (int c = 0; c < 1'500; ++c) {
         std::vector<RawPair> windows;
         std::uint64_t t = day + rng() % 300;
-        for (std::size_t k = 0, count = 2 + rng() % 3; k < count; ++k) {
+        for (std::size_t k = 0, count = 2 + static_cast<std::size_t>(rng() % 3); k < count; ++k) {
             const std::uint64_t len = rng() % 60;
             windows.push_back({t, t + len});
             t += len + 1 + rng() % 80;  // ordered: each ends before the next starts
