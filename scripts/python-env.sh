@@ -90,18 +90,18 @@ make_env() {
   interpreter=$(target_interpreter "$target")
   rm -rf "$dir"
   "$interpreter" -m venv --without-pip "$dir"
+  env_python=$dir/bin/python
   if [[ $target == pp39-i686 ]]; then
     # The environment's interpreter is an i386 binary the kernel cannot
-    # start: replace it with a script that starts it under the emulator
-    # (the other names in bin/ are links to this one).
-    local real
-    real=$(readlink "$dir/bin/pypy3")
-    rm "$dir/bin/pypy3"
-    printf '#!/bin/sh\n# %s under qemu-i386, as this environment'"'"'s interpreter.\nPYPY_I386_ARGV0="%s" PYPY_I386_ROOT="%s" exec "%s" "$@"\n' \
-      "$real" "$dir/bin/pypy3" "${PYPY_I386_ROOT:-/opt/pypy-i386}" "$ROOT/scripts/pypy-i386" >"$dir/bin/pypy3"
-    chmod +x "$dir/bin/pypy3"
+    # start: a script beside bin/ starts it under the emulator, as if by its
+    # path in bin/, so that it finds the environment and keeps the binary as
+    # sys.executable (pip reads the ELF header there to know which manylinux
+    # wheels fit). Subprocesses of sys.executable therefore cannot start.
+    env_python=$dir/python-qemu
+    printf '#!/bin/sh\n# %s under qemu-i386, in this environment.\nPYPY_I386_ARGV0="%s" PYPY_I386_ROOT="%s" exec "%s" "$@"\n' \
+      "$(readlink -f "$dir/bin/python")" "$dir/bin/python" "${PYPY_I386_ROOT:-/opt/pypy-i386}" "$ROOT/scripts/pypy-i386" >"$env_python"
+    chmod +x "$env_python"
   fi
-  env_python=$dir/bin/python
   version=$("$env_python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')
   whl=$(pip_wheel_for "$version")
   "$env_python" "$whl/pip" install -q --disable-pip-version-check --no-index "$whl"
