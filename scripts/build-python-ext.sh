@@ -9,15 +9,18 @@
 #
 # The interpreter is asked for its header folder, its extension suffix and
 # its word size; nothing about it is assumed. A 32-bit interpreter gets a
-# -m32 build (the 32-bit PyPy runs under qemu-i386 and is reached through
-# scripts/pypy-i386). The build folder is build/python-<suffix>, so every
-# interpreter keeps its own.
+# cross-compile with cmake/i386-linux-gnu.cmake (the 32-bit PyPy runs under
+# qemu-i386 and is reached through scripts/pypy-i386). Wheels, which CI
+# tests installed, come from scripts/build-wheels.sh; this is for the debug
+# interpreter of scripts/test-python-leaks.sh and for quick local builds.
+# The build folder is build/python-<suffix>, so every interpreter keeps its
+# own.
 #
 # Environment: CMAKE (default cmake), JOBS (default 2), BUILD_TYPE (default Release).
 set -euo pipefail
 
 if [[ $# -ne 2 ]]; then
-  sed -n '2,14p' "$0" >&2
+  sed -n '2,19p' "$0" >&2
   exit 2
 fi
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -27,19 +30,12 @@ CMAKE=${CMAKE:-cmake}
 JOBS=${JOBS:-2}
 BUILD_TYPE=${BUILD_TYPE:-Release}
 
-# One line each: include folder, EXT_SUFFIX, pointer size in bits.
-mapfile -t facts < <("$interpreter" -c '
-import struct, sysconfig
-print(sysconfig.get_paths()["include"])
-print(sysconfig.get_config_var("EXT_SUFFIX"))
-print(struct.calcsize("P") * 8)')
-include=${facts[0]:-}
-suffix=${facts[1]:-}
-bits=${facts[2]:-}
-if [[ -z $include || -z $suffix || -z $bits ]]; then
-  echo "build-python-ext: could not query $interpreter" >&2
-  exit 1
-fi
+# shellcheck source=python-env.sh
+source "$ROOT/scripts/python-env.sh"
+interpreter_facts "$interpreter"
+include=$py_include
+suffix=$py_suffix
+bits=$py_bits
 if [[ ! -f $include/Python.h ]]; then
   echo "build-python-ext: $interpreter reports headers in $include, but there is no Python.h" >&2
   exit 1
@@ -50,7 +46,7 @@ tag=${tag%.so}
 builddir=$ROOT/build/python-$tag
 flags=()
 if [[ $bits == 32 ]]; then
-  flags+=(-DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32 -DCMAKE_MODULE_LINKER_FLAGS=-m32)
+  flags+=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i386-linux-gnu.cmake")
 fi
 gen=()
 if command -v ninja >/dev/null 2>&1; then gen=(-G Ninja); fi

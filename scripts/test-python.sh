@@ -87,10 +87,15 @@ assert where.startswith(sysconfig.get_paths()["platlib"]), "not the installed mo
 }
 
 leg_typing() {
-  local venv=$ROOT/build/venv-cpython
-  if ! "$venv/bin/python" -c 'import tourloom' >/dev/null 2>&1; then run_suite cpython; fi
-  "$venv/bin/python" -m pip install -q --disable-pip-version-check mypy numpy
-  (cd "$SCRATCH" && "$venv/bin/python" -m pytest "$ROOT/tests/typing" -p no:cacheprovider -q "${EXTRA[@]}")
+  local venv target wheel
+  venv=$(leg_venv typing)
+  target=$(leg_target typing)
+  wheel=$(wheel_of "$target")
+  if [[ -x $venv/bin/python ]]; then env_python=$venv/bin/python; else make_env "$target" "$venv"; fi
+  # The wheel just built, whatever an earlier run left in the environment.
+  "$env_python" -m pip install -q --disable-pip-version-check --force-reinstall --no-deps "$wheel"
+  "$env_python" -m pip install -q --disable-pip-version-check "$wheel[test]" mypy numpy
+  (cd "$SCRATCH" && "$env_python" -m pytest "$ROOT/tests/typing" -p no:cacheprovider -q "${EXTRA[@]}")
 }
 
 legs=("$@")
