@@ -84,7 +84,8 @@ pip_wheel_for() {
 }
 
 # make_env TARGET DIR: a fresh virtual environment of TARGET's interpreter in
-# DIR with pip; sets env_python to the command that runs it.
+# DIR; sets env_python to the command that runs it and env_pip to the
+# command that runs pip for it.
 make_env() {
   local target=$1 dir=$2 interpreter version whl
   interpreter=$(target_interpreter "$target")
@@ -104,5 +105,12 @@ make_env() {
   fi
   version=$("$env_python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')
   whl=$(pip_wheel_for "$version")
-  "$env_python" "$whl/pip" install -q --disable-pip-version-check --no-index "$whl"
+  if [[ $target == pp39-i686 ]]; then
+    # pip runs straight from its wheel: installing it first would cost the
+    # emulator as much again as the install it is needed for.
+    env_pip=("$env_python" "$whl/pip")
+  else
+    "$env_python" "$whl/pip" install -q --disable-pip-version-check --no-index "$whl"
+    env_pip=("$env_python" -m pip)
+  fi
 }

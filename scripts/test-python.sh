@@ -73,7 +73,7 @@ run_suite() {
   wheel=$(wheel_of "$target")
   echo "test-python: $(basename "$wheel") into a fresh $venv"
   make_env "$target" "$venv"
-  "$env_python" -m pip install -q --disable-pip-version-check "$wheel[test]"
+  "${env_pip[@]}" install -q --disable-pip-version-check "$wheel[test]"
   (
     cd "$SCRATCH"
     "$env_python" -c '
@@ -91,10 +91,15 @@ leg_typing() {
   venv=$(leg_venv typing)
   target=$(leg_target typing)
   wheel=$(wheel_of "$target")
-  if [[ -x $venv/bin/python ]]; then env_python=$venv/bin/python; else make_env "$target" "$venv"; fi
+  if [[ -x $venv/bin/python ]]; then
+    env_python=$venv/bin/python
+    env_pip=("$env_python" -m pip)
+  else
+    make_env "$target" "$venv"
+  fi
   # The wheel just built, whatever an earlier run left in the environment.
-  "$env_python" -m pip install -q --disable-pip-version-check --force-reinstall --no-deps "$wheel"
-  "$env_python" -m pip install -q --disable-pip-version-check "$wheel[test]" mypy numpy
+  "${env_pip[@]}" install -q --disable-pip-version-check --force-reinstall --no-deps "$wheel"
+  "${env_pip[@]}" install -q --disable-pip-version-check "$wheel[test]" mypy numpy
   (cd "$SCRATCH" && "$env_python" -m pytest "$ROOT/tests/typing" -p no:cacheprovider -q "${EXTRA[@]}")
 }
 
