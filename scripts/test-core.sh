@@ -64,6 +64,14 @@ check_i386() {
     echo "test-core: $1 is not a 32-bit ELF file" >&2
     exit 1
   fi
+  # Every case must run through the emulator (a machine with binfmt_misc
+  # would run them without it, and without telling).
+  local commands
+  commands=$(ctest --preset i386 -N -V 2>/dev/null | grep 'Test command:' || true)
+  if [[ -z $commands ]] || grep -v -q 'qemu-i386' <<<"$commands"; then
+    echo "test-core: ctest would not run every test case under qemu-i386" >&2
+    exit 1
+  fi
 }
 
 run_leg() {
