@@ -37,7 +37,7 @@ from typing import Optional
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
-import tsptw  # noqa: E402
+from tourloom_kit import tsptw  # noqa: E402
 
 ROOT = os.path.dirname(HERE)
 DEFAULT_DATA = os.environ.get("TOURLOOM_BENCHMARKS") or os.path.join(os.path.dirname(ROOT), "shared", "benchmarks")
@@ -101,7 +101,7 @@ def run_task(task: Task) -> list[dict]:
     import tourloom
 
     if task.scale is None:
-        import tsplib
+        from tourloom_kit import tsplib
         name, matrix, _ = tsplib.load_matrix(task.path)
         arguments = {"distance_matrix": matrix}
         instance = None
@@ -144,7 +144,7 @@ def run_task(task: Task) -> list[dict]:
 
 
 def collect_tasks(data: str, budgets, quick: bool, only_sets, only_instances) -> list[Task]:
-    import tsplib
+    from tourloom_kit import tsplib
 
     tasks = []
     for bench_set in SETS:

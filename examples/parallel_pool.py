@@ -12,9 +12,11 @@ process has its own interpreter and its own lock, so a process pool keeps
 every core busy.
 
 The instances are made up here (random delivery rounds with time windows,
-seeded, so every run solves the same ones). The worker returns plain
-numbers and lists: the result object `PyOutput` stays in the process that
-made it.
+seeded, so every run solves the same ones). tourloom_kit.solve_many runs
+them on a process pool and hands back plain dictionaries in input order
+(the result object `PyOutput` cannot leave the process that made it); with
+--progress it shows a tqdm bar, and Ctrl-C stops the workers and keeps the
+finished results.
 """
 
 import argparse
@@ -22,9 +24,9 @@ import os
 import random
 import sys
 import time
-from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
+from concurrent.futures import ThreadPoolExecutor
 
-import tourloom
+from tourloom_kit import BatchInterrupted, solve_many
 
 START = 1_710_720_000  # 2024-03-18 00:00 UTC
 
@@ -48,20 +50,9 @@ def make_instance(seed, size):
     return metres, travel, work, windows, hours
 
 
-def solve_one(job):
-    """Runs in a worker: build the instance there (cheaper than sending the
-    matrices) and return plain data."""
-    seed, size, time_limit = job
-    result = tourloom.solve(*make_instance(seed, size), time_limit=time_limit)
-    return {"seed": seed, "distance": result.distance, "lateness": result.lateness,
-            "descents": result.iterations, "seconds": result.time_taken_microseconds / 1e6,
-            "route": result.route}
-
-
-def run(pool_class, jobs, workers):
+def run(instances, time_limit, workers, progress, executor=None):
     start = time.perf_counter()
-    with pool_class(max_workers=workers) as pool:
-        results = list(pool.map(solve_one, jobs))
+    results = solve_many(instances, time_limit, processes=workers, executor=executor, progress=progress)
     return results, time.perf_counter() - start
 
 
@@ -73,22 +64,29 @@ def main():
     parser.add_argument("--workers", type=int, default=os.cpu_count(),
                         help="processes (default: one per core, %(default)s)")
     parser.add_argument("--compare-threads", action="store_true", help="also run a thread pool of the same size")
+    parser.add_argument("--progress", action="store_true", help="show a progress bar (needs tqdm)")
     args = parser.parse_args()
 
-    jobs = [(seed, args.size, args.time_limit) for seed in range(args.instances)]
-    results, wall = run(ProcessPoolExecutor, jobs, args.workers)
+    instances = [make_instance(seed, args.size) for seed in range(args.instances)]
+    try:
+        results, wall = run(instances, args.time_limit, args.workers, args.progress)
+    except BatchInterrupted as stop:
+        print("interrupted: %d of %d instances were solved" % (sum(r is not None for r in stop.results),
+                                                                len(instances)))
+        return 130
 
     print("%d instances of %d stops, %d s each, %d worker processes" % (
         args.instances, args.size, args.time_limit, args.workers))
     print("  %4s  %9s  %10s  %8s" % ("seed", "km", "late (min)", "descents"))
-    for r in results:
-        print("  %4d  %9.1f  %10.0f  %8d" % (r["seed"], r["distance"] / 1000, r["lateness"] / 60, r["descents"]))
-    solving = sum(r["seconds"] for r in results)
+    for seed, r in enumerate(results):
+        print("  %4d  %9.1f  %10.0f  %8d" % (seed, r["distance"] / 1000, r["lateness"] / 60, r["iterations"]))
+    solving = sum(r["time_taken_microseconds"] / 1e6 for r in results)
     print("processes: %.1f s of solving in %.1f s of wall time (%.1fx)" % (solving, wall, solving / wall))
 
     if args.compare_threads:
-        thread_results, thread_wall = run(ThreadPoolExecutor, jobs, args.workers)
-        thread_solving = sum(r["seconds"] for r in thread_results)
+        with ThreadPoolExecutor(max_workers=args.workers) as threads:
+            thread_results, thread_wall = run(instances, args.time_limit, args.workers, False, executor=threads)
+        thread_solving = sum(r["time_taken_microseconds"] / 1e6 for r in thread_results)
         print("threads:   %.1f s of solving in %.1f s of wall time (%.1fx): each solve holds the "
               "interpreter lock" % (thread_solving, thread_wall, thread_solving / thread_wall))
     return 0

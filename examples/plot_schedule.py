@@ -5,7 +5,7 @@ waiting there, and the work; closed hours are shaded and midnight marked.
     python examples/plot_schedule.py                         # schedule.png, 2 s of search
     python examples/plot_schedule.py --output round.png --time-limit 5
 
-The picture needs matplotlib (`pip install matplotlib`, or tourloom's
+The chart is tourloom_kit.plot_schedule's; it needs matplotlib (tourloom's
 `plot` extra); without it the schedule is printed and the picture skipped.
 """
 
@@ -15,6 +15,8 @@ import math
 import sys
 
 import tourloom
+from tourloom_kit import MissingExtra, plot_schedule
+from tourloom_kit.plotting import gantt_rows
 
 DAY1 = dt.datetime(2024, 3, 18, tzinfo=dt.timezone.utc)  # a Monday
 HOURS = ("08:00", "17:00")  # operating hours, every day, UTC
@@ -59,71 +61,18 @@ def when(unix_seconds):
     return dt.datetime.fromtimestamp(unix_seconds, dt.timezone.utc)
 
 
-def rows_of(result):
-    """(row label, kind, start, end) per schedule entry. Travel and waiting
-    go on the row of the stop they lead to; the way home gets its own row."""
-    first = result.route[0]
-    kinds = {"PyEvent_Work": "work", "PyEvent_Wait": "wait", "PyEvent_Travel": "travel"}
-    labels, bars, pending, last = [], [], [], None
-    for event in result.schedule:
-        kind = kinds[type(event).__name__]
-        start, end = event._0.window
-        if kind != "work":
-            pending.append((kind, start, end))
-            continue
-        if event._0.location != last:
-            # work cut by the closing hour comes back as several entries, one row
-            last = event._0.location
-            labels.append("%d. %s" % (len(labels) + 1, STOPS[last][0]))
-        bars += [(labels[-1], k, s, e) for k, s, e in pending]
-        bars.append((labels[-1], kind, start, end))
-        pending = []
-    if pending:
-        labels.append("back at %s" % STOPS[first][0].split(" (")[0])
-        bars += [(labels[-1], k, s, e) for k, s, e in pending]
-    return labels, bars
-
-
-def draw(result, path):
+def draw(result, path, hours):
     import matplotlib
     matplotlib.use("Agg")
-    import matplotlib.dates as mdates
     import matplotlib.pyplot as plt
-    from matplotlib.patches import Patch
 
-    labels, bars = rows_of(result)
-    row = {label: i for i, label in enumerate(labels)}
-    colours = {"work": "tab:blue", "travel": "tab:orange", "wait": "#bbbbbb"}
-    fig, ax = plt.subplots(figsize=(11, 0.45 * len(labels) + 2.2))
-    for label, kind, start, end in bars:
-        ax.broken_barh([(mdates.date2num(when(start)), (end - start) / 86400)], (row[label] - 0.35, 0.7),
-                       facecolors=colours[kind], edgecolor="black", linewidth=0.4)
-    first_day = when(result.start_time).replace(hour=0, minute=0, second=0)
-    last = when(result.end_time)
-    opening, closing = (dt.timedelta(seconds=seconds(c)) for c in HOURS)
-    day = first_day - dt.timedelta(days=1)
-    while day <= last:
-        ax.axvspan(day + closing, day + dt.timedelta(days=1) + opening, color="#1f3b73", alpha=0.08, lw=0)
-        day += dt.timedelta(days=1)
-        if when(result.start_time) < day < last:
-            ax.axvline(day, color="black", linestyle="--", linewidth=1)
-            ax.text(day, -0.75, " midnight, %s" % day.strftime("%a %d %b"), fontsize=9, va="center")
-    ax.set_xlim(when(result.start_time) - dt.timedelta(minutes=30), last + dt.timedelta(minutes=30))
-    ax.set_ylim(len(labels) - 0.4, -1.1)
-    ax.set_yticks(range(len(labels)), labels)
-    ax.xaxis.set_major_locator(mdates.HourLocator(byhour=range(0, 24, 2), tz=dt.timezone.utc))
-    ax.xaxis.set_major_formatter(mdates.DateFormatter("%a\n%H:%M", tz=dt.timezone.utc))
-    ax.grid(axis="x", alpha=0.3)
-    ax.legend(handles=[Patch(color=colours["work"], label="work"), Patch(color=colours["travel"], label="travel"),
-                       Patch(color=colours["wait"], label="wait"),
-                       Patch(color="#1f3b73", alpha=0.15, label="closed (outside %s-%s UTC)" % HOURS)],
-              loc="upper center", bbox_to_anchor=(0.5, -0.13), fontsize=9, ncol=4, frameon=False)
-    ax.set_title("Two-day service round: %.1f km; work %s, travel %s, waiting %s; late %s" % (
+    title = "Two-day service round: %.1f km; work %s, travel %s, waiting %s; late %s" % (
         result.distance / 1000, span(result.working_time), span(result.traveling_time),
-        span(result.waiting_time), span(result.lateness)), fontsize=11)
-    fig.tight_layout()
-    fig.savefig(path, dpi=110)
-    plt.close(fig)
+        span(result.waiting_time), span(result.lateness))
+    ax = plot_schedule(result, names=[stop[0] for stop in STOPS], operation_times=hours, title=title)
+    ax.figure.tight_layout()
+    ax.figure.savefig(path, dpi=110)
+    plt.close(ax.figure)
 
 
 def span(secs):
@@ -142,15 +91,16 @@ def main():
     print("Round of %d stops from %s to %s UTC, %.1f km, late by %s" % (
         len(STOPS), when(result.start_time).strftime("%a %H:%M"), when(result.end_time).strftime("%a %H:%M"),
         result.distance / 1000, span(result.lateness)))
-    for label, kind, start, end in rows_of(result)[1]:
-        print("  %-24s %-6s %s - %s" % (label, kind, when(start).strftime("%a %H:%M"), when(end).strftime("%a %H:%M")))
+    for label, rows in gantt_rows(result, lambda i: STOPS[i][0]):
+        for row in rows:
+            print("  %-24s %-6s %s - %s" % (label, row["kind"], when(row["start"]).strftime("%a %H:%M"),
+                                             when(row["end"]).strftime("%a %H:%M")))
 
     try:
-        import matplotlib  # noqa: F401
-    except ImportError:
-        print("matplotlib is not installed (pip install matplotlib); skipping the picture")
+        draw(result, args.output, hours)
+    except MissingExtra as e:
+        print("%s; skipping the picture" % e)
         return 0
-    draw(result, args.output)
     print("wrote", args.output)
     return 0
 

@@ -14,28 +14,23 @@ Classic rules: start at the depot at time 0, wait at a customer until its
 window opens, begin service no later than its due time, be back at the
 depot by its due time; the cost is the sum of travel times.
 
-The model for `solve` (one classic time unit = K seconds, so that the one
-second of work each location needs fits in):
-  distance_matrix = t             (so `distance` is the classic cost)
-  job_durations   = 1             (work of zero length would ignore windows)
-  duration_matrix = K*t - 1 where positive, else 0
-  time_windows    = [(B + K*ready, B + K*due + K)] per customer, [(B, B + 1)] at the depot
-With that, a tour that starts at the depot has zero lateness exactly when
-every customer is served in time; the return deadline is checked on
-`end_time`.
+The model for `solve` and the classic replay come from tourloom_kit.tsptw
+(see its docstring): one classic time unit becomes K seconds, so that the
+one second of work each location needs fits in, and a tour that starts at
+the depot has zero lateness exactly when every customer is served in time;
+the return deadline is checked on `end_time`.
 """
 
 import argparse
 import os
 import sys
-from decimal import ROUND_HALF_UP, Decimal
+from decimal import Decimal
 
 import tourloom
+from tourloom_kit import rotate_to, tsptw
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_DATA = os.path.join(os.path.dirname(REPO), "shared", "benchmarks")
-K = 1000
-B = 1_700_000_000  # any Unix time will do
 
 # Seven customers around a depot, made up for this example.
 EMBEDDED = """8
@@ -58,45 +53,6 @@ EMBEDDED = """8
 """
 
 
-def read_instance(text, scale):
-    """(travel times, windows), every time multiplied by scale and rounded."""
-    lines = [line.split() for line in text.splitlines() if line.strip()]
-    n = int(lines[0][0])
-
-    def whole(token):
-        return int((Decimal(token) * scale).to_integral_value(rounding=ROUND_HALF_UP))
-    times = [[whole(v) for v in row] for row in lines[1:1 + n]]
-    windows = [(whole(a), whole(b)) for a, b in lines[1 + n:1 + 2 * n]]
-    if len(times) != n or len(windows) != n or any(len(row) != n for row in times):
-        raise SystemExit("not an instance of %d locations" % n)
-    return times, windows
-
-
-def model(times, windows):
-    """Keyword arguments for tourloom.solve."""
-    return {
-        "distance_matrix": times,
-        "duration_matrix": [[K * t - 1 if t > 0 else 0 for t in row] for row in times],
-        "job_durations": [1] * len(times),
-        "time_windows": [[(B, B + 1)]] + [[(B + K * ready, B + K * due + K)] for ready, due in windows[1:]],
-    }
-
-
-def classic_replay(times, windows, route):
-    """Rows (location, arrival, service start, window) of the depot-first tour,
-    the time back at the depot, and whether every deadline is met."""
-    at = route.index(0)
-    tour = route[at:] + route[:at]
-    clock, rows, feasible = 0, [], True
-    for prev, loc in zip(tour, tour[1:]):
-        arrival = clock + times[prev][loc]
-        clock = max(arrival, windows[loc][0])
-        rows.append((loc, arrival, clock, windows[loc]))
-        feasible = feasible and clock <= windows[loc][1]
-    back = clock + times[tour[-1]][0]
-    return rows, back, feasible and back <= windows[0][1]
-
-
 def main():
     parser = argparse.ArgumentParser(description="Solve a classic TSPTW instance with tourloom.")
     parser.add_argument("instance", nargs="?", default="Dumas/n20w20.001.txt",
@@ -115,14 +71,17 @@ def main():
         print("(no %s here: solving the embedded 8-location instance instead)" % path)
         text, name, path = EMBEDDED, "embedded", None
     scale = args.scale or (100 if "." in text else 1)
-    times, windows = read_instance(text, scale)
+    instance = tsptw.parse_instance(text, name, scale)
+    times, windows = instance.times, instance.windows
 
-    result = tourloom.solve(**model(times, windows), time_limit=args.time_limit)
+    result = tourloom.solve(**tsptw.solve_arguments(instance), time_limit=args.time_limit)
 
-    rows, back, feasible = classic_replay(times, windows, result.route)
-    # The solver's own verdict: no lateness, and back at the depot in time
-    # (a zero-length edge costs the model one second, hence the K - 1 of slack).
-    solver_says = result.lateness == 0 and result.end_time <= B + K * windows[0][1] + K - 1
+    classic = tsptw.classic_timeline(instance, result.route)
+    feasible, back = classic.feasible, classic.back
+    depot_first = rotate_to(result.route, 0)
+    rows = [(loc, classic.arrivals[i], classic.starts[i], windows[loc]) for i, loc in enumerate(depot_first)][1:]
+    # The solver's own verdict: no lateness, and back at the depot in time.
+    solver_says = tsptw.module_verdict(instance, result)
     print("%s: %d customers, times x%d, %d s of search, %d descents" % (
         name, len(times) - 1, scale, args.time_limit, result.iterations))
     print()

@@ -8,6 +8,14 @@
 #   scripts/bench-quality.sh                       every instance at 1 s and 10 s (~50 min)
 #   scripts/bench-quality.sh --quick               a few instances at 1 s, into build/bench-quick
 #   scripts/bench-quality.sh --budgets descent,1,3,10   (any option of bench/quality.py)
+#   scripts/bench-quality.sh --peers               tourloom and its peers side by side (bench/compare.py:
+#                                                  every instance at 1 s and 10 s, several hours)
+#   scripts/bench-quality.sh --peers --subset      the stated subset of bench/compare.py (~35 min)
+#
+# --peers installs the `bench-peers` extra (OR-Tools, PyVRP, pyvroom,
+# fast-tsp, python-tsp, elkai) into the same venv and writes
+# bench/results/peers.{csv,md} and peers_<set>.png; other options go to
+# bench/compare.py.
 #
 # The module is built from the committed source (HEAD, via git archive) into
 # the venv build/venv-bench, with tsplib95 and the `plot` extra (matplotlib);
@@ -20,6 +28,13 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PYTHON=${PYTHON:-python3}
 VENV=${VENV:-$ROOT/build/venv-bench}
 SOURCE=${TOURLOOM_SOURCE:-head}
+peers=0
+args=()
+for arg in "$@"; do
+  if [[ $arg == --peers ]]; then peers=1; else args+=("$arg"); fi
+done
+extras=plot
+[[ $peers == 1 ]] && extras=plot,bench-peers
 
 if [[ ! -x $VENV/bin/python ]]; then
   "$PYTHON" -m venv "$VENV"
@@ -40,15 +55,19 @@ else
   revision="commit $revision"
 fi
 
-# Reinstall only when the source changed.
-if [[ $(cat "$VENV/.tourloom-source" 2>/dev/null) != "$stamp" ]]; then
-  "$VENV/bin/python" -m pip install -q --upgrade "$src[plot]" tsplib95
-  echo "$stamp" >"$VENV/.tourloom-source"
+# Reinstall only when the source or the extras changed.
+if [[ $(cat "$VENV/.tourloom-source" 2>/dev/null) != "$stamp+$extras" ]]; then
+  "$VENV/bin/python" -m pip install -q --upgrade "$src[$extras]" tsplib95
+  echo "$stamp+$extras" >"$VENV/.tourloom-source"
 fi
 
 export TOURLOOM_BENCH_REVISION=$revision
 export TOURLOOM_BENCH_COMMAND="bash scripts/bench-quality.sh $*"
 status=0
+if [[ $peers == 1 ]]; then
+  "$VENV/bin/python" "$ROOT/bench/compare.py" ${args[@]+"${args[@]}"} || status=$?
+  exit $status
+fi
 "$VENV/bin/python" "$ROOT/bench/quality.py" "$@" || status=$?
 
 quick=0

@@ -36,11 +36,7 @@ step install-deps bash scripts/install-deps.sh
 hash -r
 step core bash scripts/test-core.sh
 step fuzz-core bash scripts/fuzz-core.sh "${FUZZ_SECONDS:-60}"
-if [[ -f scripts/test-python.sh ]]; then
-  step python bash scripts/test-python.sh
-else
-  echo "test-all: scripts/test-python.sh not present; no Python legs yet"
-fi
+step python bash scripts/test-python.sh
 step python-leaks bash scripts/test-python-leaks.sh
 # The examples, smoke-run with small time limits (reuses build/venv-cpython).
 step examples bash scripts/test-examples.sh

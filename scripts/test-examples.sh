@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Smoke-run every example in examples/ with small time limits, with nothing
-# but the module installed (the plotting example then skips its picture).
+# Smoke-run every example in examples/ with small time limits, in the
+# interpreter the tests use (tourloom with its kit extra; without matplotlib
+# or dask the plotting and cluster examples skip their part).
 # Fails when an example exits non-zero or has no entry below.
 #
 #   scripts/test-examples.sh
@@ -24,6 +25,7 @@ declare -A runs=(
   [time_window_instance.py]="--time-limit 1|--data $work/none --time-limit 1"
   [plot_schedule.py]="--time-limit 1 --output $work/schedule.png"
   [parallel_pool.py]="--instances 4 --size 20 --time-limit 1"
+  [dask_cluster.py]="--instances 8 --size 20 --time-limit 0"      # a two-worker LocalCluster
 )
 
 failed=0

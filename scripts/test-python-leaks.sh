@@ -51,7 +51,7 @@ if ! "$PYTHON_DBG" -c 'import sys; sys.exit(not hasattr(sys, "gettotalrefcount")
 fi
 
 BUILD_TYPE=RelWithDebInfo scripts/build-python-ext.sh "$PYTHON_DBG" "$EXT"
-export PYTHONPATH=$EXT:$DEBIAN_PYTEST
+export PYTHONPATH=$EXT:$ROOT/python:$DEBIAN_PYTEST  # python/: tourloom_kit, for its tests
 
 for step in "${steps[@]}"; do
   if [[ $step == refcount ]]; then

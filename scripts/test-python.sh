@@ -6,9 +6,12 @@
 # only tourloom to import is the installed one.
 #
 #   cpython    the wheel of python3 (cp311 here)       build/venv-cpython
-#   pypy       PyPy 3.9 x86_64 (pp39)                  build/venv-pp39
+#              with the kit and plot extras, numpy and dask's distributed
+#   pypy       PyPy 3.9 x86_64 (pp39), with numpy      build/venv-pp39
+#              and tqdm
 #   pypy-i386  PyPy 3.9 for 32-bit x86 (pp39-i686);    build/venv-pp39-i686
-#              pip and pytest run under qemu-i386
+#              pip and pytest run under qemu-i386 (no numpy: PyPI has no
+#              wheel for it, so those tests skip)
 #   typing     in build/venv-cpython: mypy's stubtest of tourloom.pyi against
 #              the installed module, and the README's typed recipe through
 #              `mypy --strict` and run (tests/typing)
@@ -53,6 +56,19 @@ leg_venv() {
   esac
 }
 
+# leg_packages LEG WHEEL: what a leg installs besides pytest: the kit's
+# extras and numpy and dask's distributed where PyPI has wheels for them
+# (numpy and tqdm for the x86_64 PyPy; no numpy for the 32-bit PyPy, whose
+# numpy tests skip).
+leg_packages() {
+  case $1 in
+    cpython|typing) echo "$2[test,kit,plot] numpy dask[distributed]" ;;
+    pypy|pp39) echo "$2[test] numpy tqdm" ;;
+    pypy-i386|pp39-i686) echo "$2[test]" ;;
+    *) echo "$2[test,kit] numpy" ;;
+  esac
+}
+
 # wheel_of TARGET: the wheel build-wheels.sh left in dist/ for TARGET.
 wheel_of() {
   local interpreter
@@ -73,7 +89,9 @@ run_suite() {
   wheel=$(wheel_of "$target")
   echo "test-python: $(basename "$wheel") into a fresh $venv"
   make_env "$target" "$venv"
-  "${env_pip[@]}" install -q --disable-pip-version-check "$wheel[test]"
+  local extras
+  read -r -a extras <<<"$(leg_packages "$leg" "$wheel")"
+  "${env_pip[@]}" install -q --disable-pip-version-check "${extras[@]}"
   (
     cd "$SCRATCH"
     "$env_python" -c '
@@ -108,7 +126,7 @@ legs=("$@")
 targets=()
 for leg in "${legs[@]}"; do
   case $leg in
-    -h|--help) sed -n '2,26p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
     cpython|pypy|pypy-i386|typing) ;;
     *) [[ " ${TOURLOOM_TARGETS[*]} " == *" $leg "* ]] ||
          { echo "test-python.sh: unknown leg '$leg' (cpython, pypy, pypy-i386, typing, ${TOURLOOM_TARGETS[*]})" >&2; exit 2; } ;;

@@ -1,12 +1,11 @@
 #include "penalizer.hpp"
 
-#include <tuple>
-
 #include "panic.hpp"
 
 namespace tourloom::penalizer {
 
-using penalties::time::time_output::action_report;
+using penalties::time::time_output::travel_report;
+using penalties::time::time_output::work_report;
 
 DistanceTotal route_distance(const DistanceMatrix& matrix, const Route& route) {
     const std::size_t first = at(route, 0);  // an empty route has no first location
@@ -26,11 +25,11 @@ TimeReport simulate_tour(const TimeScheduler& scheduler, const Route& route, boo
         const std::size_t loc = route[i];
         const Span job = at(scheduler.job_durations, loc);
         const auto& windows = at(scheduler.time_windows, loc);
-        tour.extend(action_report(job, &windows, hours, tour.end_time, false, loc, record_events));
+        tour.extend(work_report(job, windows, hours, tour.end_time, loc, record_events));
 
         const std::size_t next = route[i + 1 == n ? 0 : i + 1];
         const Span travel = scheduler.travel_duration(loc, next);
-        tour.extend(action_report(travel, nullptr, hours, tour.end_time, true, std::nullopt, record_events));
+        tour.extend(travel_report(travel, hours, tour.end_time, record_events));
     }
     return tour;
 }
@@ -42,16 +41,15 @@ Solution Penalizer::penalize(Route route, bool record_events) const {
     return Solution{std::move(route), std::move(report), distance};
 }
 
-bool time_keys_better(const TimeReport& a, const TimeReport& b, const DistanceTotal& a_distance,
-                      const DistanceTotal& b_distance) noexcept {
-    return std::tie(a.lateness, a.traveling_time, a.duration, a.waiting_time, a_distance) <
-           std::tie(b.lateness, b.traveling_time, b.duration, b.waiting_time, b_distance);
+TourRanking rank(const TimeReport& report, const DistanceTotal& distance) noexcept {
+    return {report.lateness, report.traveling_time, report.duration, report.waiting_time, distance};
 }
 
 bool Penalizer::is_better(const Solution& candidate, const Solution& incumbent) const {
     if (!time_scheduler_) return candidate.distance < incumbent.distance;
     if (!candidate.time_report || !incumbent.time_report) panic(unwrap_none_message);
-    return time_keys_better(*candidate.time_report, *incumbent.time_report, candidate.distance, incumbent.distance);
+    return ranking::is_better(rank(*candidate.time_report, candidate.distance),
+                              rank(*incumbent.time_report, incumbent.distance));
 }
 
 }  // namespace tourloom::penalizer

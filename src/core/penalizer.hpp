@@ -6,6 +6,7 @@
 #include "output.hpp"
 #include "penalties/distance/distance_matrix.hpp"
 #include "penalties/time/time_input.hpp"
+#include "ranking.hpp"
 
 namespace tourloom::penalizer {
 
@@ -47,8 +48,8 @@ DistanceTotal route_distance(const DistanceMatrix& matrix, const Route& route);
 // The simulated tour, starting at the first window of the first location.
 TimeReport simulate_tour(const TimeScheduler& scheduler, const Route& route, bool record_events);
 
-// The time-model keys compared in order (distance is the fifth).
-bool time_keys_better(const TimeReport& candidate, const TimeReport& incumbent, const DistanceTotal& candidate_distance,
-                      const DistanceTotal& incumbent_distance) noexcept;
+// A simulated tour's place in the time-model ranking.
+using TourRanking = ranking::Ranking<Span, DistanceTotal>;
+TourRanking rank(const TimeReport& report, const DistanceTotal& distance) noexcept;
 
 }  // namespace tourloom::penalizer

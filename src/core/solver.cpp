@@ -4,11 +4,16 @@
 #include <bit>
 #include <random>
 
-#include "fast_evaluation/eligibility.hpp"
-
 namespace tourloom::solver {
 
 namespace {
+
+template <class... Cases>
+struct overloaded : Cases... {
+    using Cases::operator()...;
+};
+template <class... Cases>
+overloaded(Cases...) -> overloaded<Cases...>;
 
 std::mt19937& thread_generator() {
     thread_local std::mt19937 generator = [] {
@@ -53,24 +58,16 @@ Solver::Solver(Penalizer penalizer, std::optional<Span> time_limit, std::size_t 
       penalizer_(std::move(penalizer)),
       current_solution_(std::move(initial)),
       best_solution_(current_solution_),
-      location_count_(location_count) {
-    if (evaluation == Evaluation::Reference) return;
-    const auto& distances = penalizer_.distance_matrix();
-    const auto& scheduler = penalizer_.time_scheduler();
-    if (!scheduler && fast_evaluation::distance_fits_64_bits(distances)) {
-        narrow_distance_fast_.emplace(fast_evaluation::NarrowDistanceCost{&distances});
-    } else if (!scheduler && fast_evaluation::distance_path_eligible(distances)) {
-        distance_fast_.emplace(fast_evaluation::DistanceCost{&distances});
-    } else if (scheduler && fast_evaluation::time_path_eligible(distances, *scheduler)) {
-        time_fast_.emplace(distances, *scheduler);
-    }
+      location_count_(location_count),
+      evaluator_(fast_evaluation::choose_evaluator(penalizer_, evaluation == Evaluation::Automatic)) {
     current_changed();
 }
 
 void Solver::current_changed() {
-    if (distance_fast_) distance_fast_->refresh(current_solution_.route);
-    if (narrow_distance_fast_) narrow_distance_fast_->refresh(current_solution_.route);
-    if (time_fast_) time_fast_->refresh(current_solution_);
+    std::visit(overloaded{[](fast_evaluation::ReferenceEvaluation&) {},
+                          [&](fast_evaluation::TimeResume& time) { time.refresh(current_solution_); },
+                          [&](auto& distance) { distance.refresh(current_solution_.route); }},
+               evaluator_);
 }
 
 bool Solver::time_is_up() const {
@@ -107,10 +104,11 @@ bool Solver::sweep() {
 }
 
 bool Solver::scan(const local_moves::Neighbourhood& neighbourhood) {
-    if (narrow_distance_fast_) return scan_fast_distance(neighbourhood, *narrow_distance_fast_);
-    if (distance_fast_) return scan_fast_distance(neighbourhood, *distance_fast_);
-    if (time_fast_) return scan_fast_time(neighbourhood);
-    return scan_reference(neighbourhood);
+    return std::visit(
+        overloaded{[&](fast_evaluation::ReferenceEvaluation&) { return scan_reference(neighbourhood); },
+                   [&](fast_evaluation::TimeResume& time) { return scan_fast_time(neighbourhood, time); },
+                   [&](auto& distance) { return scan_fast_distance(neighbourhood, distance); }},
+        evaluator_);
 }
 
 namespace {
@@ -177,15 +175,26 @@ bool Solver::scan_fast_distance(const local_moves::Neighbourhood& neighbourhood,
 }
 
 // With a time model: candidates are simulated only where they differ from
-// the current tour; an accepted one is evaluated in full, as the reference does.
-bool Solver::scan_fast_time(const local_moves::Neighbourhood& neighbourhood) {
+// the current tour, and an accepted one takes its figures from the same
+// plain simulation.
+template <local_moves::Shape shape>
+bool Solver::scan_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time) {
     return scan_pairs(location_count_, neighbourhood.min_gap, evaluations_, [&](std::size_t i, std::size_t j) {
-        if (!time_fast_->improves(neighbourhood.shape, neighbourhood.k, i, j)) return false;
-        neighbourhood.move(current_solution_.route, i, j);
-        current_solution_ = penalizer_.penalize(std::move(current_solution_.route), false);
-        time_fast_->refresh(current_solution_);
+        if (!time.template improves<shape>(neighbourhood.k, i, j)) return false;
+        time.accept(shape, neighbourhood.k, i, j, neighbourhood.move, current_solution_);
         return true;
     });
+}
+
+bool Solver::scan_fast_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time) {
+    using local_moves::Shape;
+    switch (neighbourhood.shape) {
+        case Shape::Reverse: return scan_time<Shape::Reverse>(neighbourhood, time);
+        case Shape::Swap: return scan_time<Shape::Swap>(neighbourhood, time);
+        case Shape::RotateLeft: return scan_time<Shape::RotateLeft>(neighbourhood, time);
+        case Shape::RotateRight: return scan_time<Shape::RotateRight>(neighbourhood, time);
+    }
+    return false;
 }
 
 void Solver::restart() {

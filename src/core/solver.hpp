@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "fast_evaluation/time_resume.hpp"
+#include "fast_evaluation/evaluator.hpp"
 #include "local_moves.hpp"
 #include "output.hpp"
 #include "penalizer.hpp"
@@ -64,8 +64,16 @@ public:
     std::uint64_t evaluations() const noexcept { return evaluations_; }
     Solution take_best_solution() noexcept { return std::move(best_solution_); }
     // Which path the candidates take.
-    bool uses_fast_distance() const noexcept { return distance_fast_.has_value() || narrow_distance_fast_.has_value(); }
-    bool uses_fast_time() const noexcept { return time_fast_.has_value(); }
+    bool uses_fast_distance() const noexcept {
+        return std::holds_alternative<fast_evaluation::NarrowDistanceDelta>(evaluator_) ||
+               std::holds_alternative<fast_evaluation::DistanceDelta>(evaluator_);
+    }
+    bool uses_fast_time() const noexcept { return std::holds_alternative<fast_evaluation::TimeResume>(evaluator_); }
+    // Work actions the time path has simulated for candidates (0 on other paths).
+    std::uint64_t work_actions() const noexcept {
+        const auto* time = std::get_if<fast_evaluation::TimeResume>(&evaluator_);
+        return time != nullptr ? time->work_actions() : 0;
+    }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -75,7 +83,9 @@ private:
     bool scan_fast_distance(const local_moves::Neighbourhood& neighbourhood, Delta& delta);
     template <local_moves::Shape shape, class Delta>
     bool scan_edges(const local_moves::Neighbourhood& neighbourhood, Delta& delta);
-    bool scan_fast_time(const local_moves::Neighbourhood& neighbourhood);
+    bool scan_fast_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time);
+    template <local_moves::Shape shape>
+    bool scan_time(const local_moves::Neighbourhood& neighbourhood, fast_evaluation::TimeResume& time);
     // Keeps the fast path's caches in step with current_solution_.
     void current_changed();
 
@@ -88,9 +98,7 @@ private:
     std::uint64_t iterations_ = 0;
     std::uint64_t evaluations_ = 0;
     Span time_taken_;
-    std::optional<fast_evaluation::DistanceDelta> distance_fast_;
-    std::optional<fast_evaluation::NarrowDistanceDelta> narrow_distance_fast_;
-    std::optional<fast_evaluation::TimeResume> time_fast_;
+    fast_evaluation::Evaluator evaluator_;
 };
 
 // Fisher–Yates from the end with the thread's generator (seeded once per

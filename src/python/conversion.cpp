@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "buffer_conversion.hpp"
 #include "py_ref.hpp"
 #include "pypy_compat.hpp"
 #include "type_support.hpp"
@@ -77,9 +78,15 @@ bool extract_u64(PyObject* obj, std::uint64_t& out) {
     return true;
 }
 
-bool extract_list(PyObject* obj, RawList& out) { return extract_sequence(obj, out, extract_u64); }
+// A numpy array of integers is read from its buffer when that gives exactly
+// what reading it item by item would; anything else is read item by item.
+bool extract_list(PyObject* obj, RawList& out) {
+    return read_integer_array(obj, out) || extract_sequence(obj, out, extract_u64);
+}
 
-bool extract_matrix(PyObject* obj, RawMatrix& out) { return extract_sequence(obj, out, extract_list); }
+bool extract_matrix(PyObject* obj, RawMatrix& out) {
+    return read_integer_matrix(obj, out) || extract_sequence(obj, out, extract_list);
+}
 
 bool extract_pair(PyObject* obj, RawPair& out) {
     if (!PyTuple_Check(obj)) {

@@ -6,7 +6,8 @@
 // - integer: an int (or subclass) read as unsigned 64-bit, or any object
 //   whose __index__ gives one; negative or >= 2^64 is the interpreter's
 //   OverflowError.
-// - list: any sequence except str, read by iterating it; its reported length
+// - list: any sequence except str, read by iterating it (a numpy array of
+//   integers straight from its buffer: buffer_conversion.hpp); its reported length
 //   only pre-sizes the result, up to a modest bound.
 // - pair: a tuple (or subclass) of exactly two integers.
 #include <Python.h>

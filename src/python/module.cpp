@@ -3,6 +3,7 @@
 // result record in a PyOutput.
 #include <Python.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -14,35 +15,42 @@
 #include "py_ref.hpp"
 #include "py_types.hpp"
 #include "pypy_compat.hpp"
+#include "types.hpp"
 
 namespace tourloom::python {
 namespace {
 
-enum Parameter : Py_ssize_t {
-    DistanceMatrix,
-    DurationMatrix,
-    JobDurations,
-    TimeWindows,
-    OperationTimes,
-    TimeLimit,
-    ParameterCount
+// The parameters of `solve`, in their order; each names the slot its
+// argument is bound to.
+enum class Parameter : std::size_t {
+    distance_matrix,
+    duration_matrix,
+    job_durations,
+    time_windows,
+    operation_times,
+    time_limit,
 };
+constexpr std::size_t parameter_count = static_cast<std::size_t>(Parameter::time_limit) + 1;
 
-constexpr const char* solve_parameters[ParameterCount] = {
+constexpr const char* solve_parameters[parameter_count] = {
     "distance_matrix", "duration_matrix", "job_durations", "time_windows", "operation_times", "time_limit",
 };
 
-constexpr FunctionDescription solve_description{nullptr, "solve", solve_parameters, ParameterCount, 1};
+constexpr FunctionDescription solve_description{nullptr, "solve", solve_parameters,
+                                                static_cast<Py_ssize_t>(parameter_count), 1};
+
+constexpr std::size_t at(Parameter p) noexcept { return static_cast<std::size_t>(p); }
 
 // An optional argument: absent when not given or None; otherwise converted
 // by `extract`. On a conversion error the parameter's name is put in front
 // of a TypeError.
 template <class T, class Extract>
-bool convert_optional(PyObject* obj, Parameter p, std::optional<T>& out, Extract&& extract) {
+bool convert_optional(PyObject* const* slots, Parameter p, std::optional<T>& out, Extract&& extract) {
+    PyObject* obj = slots[at(p)];
     if (obj == nullptr || obj == Py_None) return true;
     T value{};
     if (!extract(obj, value)) {
-        prefix_argument_name(solve_parameters[p]);
+        prefix_argument_name(solve_parameters[at(p)]);
         return false;
     }
     out.emplace(std::move(value));
@@ -51,13 +59,13 @@ bool convert_optional(PyObject* obj, Parameter p, std::optional<T>& out, Extract
 
 PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        PyObject* slots[ParameterCount];
+        PyObject* slots[parameter_count];
         if (!bind_fastcall(solve_description, args, nargs, kwnames, slots)) return nullptr;
 
         // Strictly in parameter order: the first failure ends the call.
         RawMatrix distance_matrix;
-        if (!extract_matrix(slots[DistanceMatrix], distance_matrix)) {
-            prefix_argument_name(solve_parameters[DistanceMatrix]);
+        if (!extract_matrix(slots[at(Parameter::distance_matrix)], distance_matrix)) {
+            prefix_argument_name(solve_parameters[at(Parameter::distance_matrix)]);
             return nullptr;
         }
         std::optional<RawMatrix> duration_matrix;
@@ -65,11 +73,11 @@ PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
         std::optional<RawTimeWindows> time_windows;
         std::optional<RawPair> operation_times;
         std::optional<std::uint64_t> time_limit;
-        if (!convert_optional(slots[DurationMatrix], DurationMatrix, duration_matrix, extract_matrix) ||
-            !convert_optional(slots[JobDurations], JobDurations, job_durations, extract_list) ||
-            !convert_optional(slots[TimeWindows], TimeWindows, time_windows, extract_time_windows) ||
-            !convert_optional(slots[OperationTimes], OperationTimes, operation_times, extract_pair) ||
-            !convert_optional(slots[TimeLimit], TimeLimit, time_limit, extract_u64)) {
+        if (!convert_optional(slots, Parameter::duration_matrix, duration_matrix, extract_matrix) ||
+            !convert_optional(slots, Parameter::job_durations, job_durations, extract_list) ||
+            !convert_optional(slots, Parameter::time_windows, time_windows, extract_time_windows) ||
+            !convert_optional(slots, Parameter::operation_times, operation_times, extract_pair) ||
+            !convert_optional(slots, Parameter::time_limit, time_limit, extract_u64)) {
             return nullptr;
         }
 
@@ -141,7 +149,7 @@ PyObject* initialise() {
     if (!name) return nullptr;
     PyRef function = PyRef::steal(PyCFunction_NewEx(&solve_method, module.get(), name.get()));
     if (!function || !add_named(module.get(), function.get())) return nullptr;
-    if (!add_named(module.get(), reinterpret_cast<PyObject*>(output_type()))) return nullptr;
+    if (!add_named(module.get(), reinterpret_cast<PyObject*>(class_type(ClassId::Output)))) return nullptr;
 
     g_module = module.release();
     Py_INCREF(g_module);  // one reference for the cell, one for the caller

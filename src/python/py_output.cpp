@@ -2,7 +2,6 @@
 // from the stored record when it is read; nothing is cached, so `route` and
 // `schedule` hand out a new list at every read.
 #include <cstdint>
-#include <new>
 #include <optional>
 #include <utility>
 
@@ -11,60 +10,48 @@
 #include "py_types.hpp"
 #include "pypy_compat.hpp"
 #include "type_support.hpp"
+#include "value_object.hpp"
 
 namespace tourloom::python {
 namespace {
 
 using penalties::time::time_output::TimeReport;
-
-struct OutputObject {
-    PyObject_HEAD
-    tourloom::PyOutput record;
-};
-
-PyTypeObject* g_output_type = nullptr;
-
-void output_dealloc(PyObject* self) noexcept {
-    PyTypeObject* type = Py_TYPE(self);
-    reinterpret_cast<OutputObject*>(self)->record.~PyOutput();
-    type->tp_free(self);
-    Py_DECREF(type);
-}
+using Record = tourloom::PyOutput;
 
 // Signed figures leave as unsigned 64-bit, two's complement: -1 becomes
 // 2^64 - 1, the reverse of how the time inputs are read.
 PyObject* from_signed(std::int64_t v) noexcept { return long_from_u64(static_cast<std::uint64_t>(v)); }
 
-using Read = PyObject* (*)(const tourloom::PyOutput&);
+using Read = PyObject* (*)(const Record&);
 
 // One getter per attribute; the reader gets the record once the object is
 // known to be a PyOutput.
 template <Read read>
 PyObject* getter(PyObject* self, void*) noexcept {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        if (!PyObject_TypeCheck(self, output_type())) return raise_cannot_convert(self, "PyOutput");
-        return read(reinterpret_cast<const OutputObject*>(self)->record);
+        const Record* record = checked<Record>(self, ClassId::Output);
+        return record != nullptr ? read(*record) : nullptr;
     });
 }
 
 // A span of the time report in whole seconds (toward zero), or None.
 template <Span TimeReport::*field>
-PyObject* read_span(const tourloom::PyOutput& r) noexcept {
+PyObject* read_span(const Record& r) noexcept {
     if (!r.time_report) Py_RETURN_NONE;
     return from_signed(((*r.time_report).*field).whole_seconds());
 }
 
 // An instant of the time report in Unix seconds (rounded down), or None.
 template <Instant TimeReport::*field>
-PyObject* read_instant(const tourloom::PyOutput& r) noexcept {
+PyObject* read_instant(const Record& r) noexcept {
     if (!r.time_report) Py_RETURN_NONE;
     return from_signed(((*r.time_report).*field).unix_seconds());
 }
 
-PyObject* read_distance(const tourloom::PyOutput& r) noexcept { return long_from_u64(r.distance); }
-PyObject* read_iterations(const tourloom::PyOutput& r) noexcept { return long_from_u64(r.iterations); }
+PyObject* read_distance(const Record& r) noexcept { return long_from_u64(r.distance); }
+PyObject* read_iterations(const Record& r) noexcept { return long_from_u64(r.iterations); }
 
-PyObject* read_route(const tourloom::PyOutput& r) noexcept {
+PyObject* read_route(const Record& r) noexcept {
     PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(r.route.size())));
     if (!list) return nullptr;
     for (std::size_t i = 0; i < r.route.size(); ++i) {
@@ -75,13 +62,13 @@ PyObject* read_route(const tourloom::PyOutput& r) noexcept {
     return list.release();
 }
 
-PyObject* read_time_taken(const tourloom::PyOutput& r) {
+PyObject* read_time_taken(const Record& r) {
     const std::optional<std::int64_t> micros = r.time_taken.whole_microseconds();
     if (!micros) panic(unwrap_none_message);
     return from_signed(*micros);
 }
 
-PyObject* read_schedule(const tourloom::PyOutput& r) {
+PyObject* read_schedule(const Record& r) {
     if (!r.time_report) Py_RETURN_NONE;
     const auto& events = r.time_report->events;
     PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(events.size())));
@@ -94,7 +81,9 @@ PyObject* read_schedule(const tourloom::PyOutput& r) {
     return list.release();
 }
 
-PyTypeObject* create_output_type() {
+}  // namespace
+
+ClassBody output_body() {
     static PyGetSetDef getset[] = {
         {"distance", getter<read_distance>, nullptr, nullptr, nullptr},
         {"route", getter<read_route>, nullptr, nullptr, nullptr},
@@ -108,36 +97,17 @@ PyTypeObject* create_output_type() {
         {"iterations", getter<read_iterations>, nullptr, nullptr, nullptr},
         {"time_taken_microseconds", getter<read_time_taken>, nullptr, nullptr, nullptr},
         {"schedule", getter<read_schedule>, nullptr, nullptr, nullptr},
-        final_class_getset(),
         {nullptr, nullptr, nullptr, nullptr, nullptr},
     };
-    static PyMethodDef methods[] = {final_class_method(), {nullptr, nullptr, 0, nullptr}};
     static PyType_Slot slots[] = {
         {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
-        {Py_tp_dealloc, reinterpret_cast<void*>(output_dealloc)},
+        {Py_tp_dealloc, reinterpret_cast<void*>(dealloc<Record>)},
         {Py_tp_getset, getset},
-        {Py_tp_methods, methods},
-        final_class_setattr_slot(),
         {0, nullptr},
     };
-    static PyType_Spec spec = {"tourloom.PyOutput", static_cast<int>(sizeof(OutputObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-    PyTypeObject* type = create_type(spec, nullptr);
-    register_final_type(type, spec.name);
-    return type;
+    return {value_object_size<Record>, slots, nullptr};
 }
 
-}  // namespace
-
-PyTypeObject* output_type() {
-    if (g_output_type == nullptr) g_output_type = create_output_type();
-    return g_output_type;
-}
-
-PyObject* new_output(tourloom::PyOutput&& record) {
-    PyObject* obj = allocate(output_type());
-    if (obj == nullptr) return nullptr;  // `record` is released by its owner
-    new (&reinterpret_cast<OutputObject*>(obj)->record) tourloom::PyOutput(std::move(record));
-    return obj;
-}
+PyObject* new_output(Record&& record) { return new_object(ClassId::Output, std::move(record)); }
 
 }  // namespace tourloom::python

@@ -8,7 +8,7 @@ import os
 import pytest
 import tourloom
 
-import tsplib
+from tourloom_kit import tsplib
 
 NAMES = ["a280", "att48", "berlin52", "burma14", "ch130", "ch150", "d198", "eil101", "eil51", "eil76", "kroA100",
          "kroA150", "kroA200", "kroB100", "lin105", "lin318", "pcb442", "pr1002", "rat783", "rd100", "st70",

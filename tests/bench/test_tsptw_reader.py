@@ -2,7 +2,7 @@ import os
 
 import pytest
 
-import tsptw
+from tourloom_kit import tsptw
 
 GOOD = """3
 0 2 3

@@ -159,6 +159,88 @@ TEST(FastEvaluation, TimeDescentsMatchTheReference) {
     }
 }
 
+// Large tours of several kinds, compared candidate by candidate: at a few
+// stages of a descent, whole scans of every neighbourhood for some i (so the
+// relocations' kept stretch is exercised) must give the reference's verdicts.
+enum class Profile { Late, NeverWaits, SeveralWindowsAndHours, Classic };
+
+TimeInputs profile_inputs(Rng& rng, std::size_t n, Profile profile) {
+    const std::uint64_t day = static_cast<std::uint64_t>(test_day);
+    TimeInputs t;
+    t.durations.assign(n, RawList(n, 0));
+    for (std::size_t a = 0; a < n; ++a)
+        for (std::size_t b = 0; b < n; ++b) t.durations[a][b] = a == b ? 0 : 60 + rng() % (h / 2);
+    for (std::size_t a = 0; a < n; ++a) t.jobs.push_back(profile == Profile::Classic ? 1 : 60 + rng() % h);
+    for (std::size_t a = 0; a < n; ++a) {
+        std::vector<RawPair> w;
+        switch (profile) {
+            case Profile::Late: {  // everything due within two hours of a tour of days
+                const std::uint64_t from = day + rng() % h;
+                w.push_back({from, from + rng() % h});
+                break;
+            }
+            case Profile::NeverWaits:  // open from the start on: no window is waited for
+                w.push_back({day - rng() % h, day + rng() % (n * h)});
+                break;
+            case Profile::SeveralWindowsAndHours: {
+                std::uint64_t from = day + rng() % (n * h / 4);
+                for (std::size_t k = 0, count = 1 + below(rng, 3); k < count; ++k) {
+                    const std::uint64_t len = rng() % (3 * h);
+                    w.push_back({from, from + len});
+                    from += rng() % 3 == 0 ? len / 2 : len + rng() % (12 * h);  // some overlap
+                }
+                break;
+            }
+            case Profile::Classic: {
+                const std::uint64_t from = day + rng() % (n * h / 8);
+                w.push_back({from, from + rng() % (3 * h)});
+                break;
+            }
+        }
+        t.windows.push_back(std::move(w));
+    }
+    if (profile == Profile::SeveralWindowsAndHours) t.hours = RawPair{8 * h, 18 * h};
+    return t;
+}
+
+TEST(FastEvaluation, TimeVerdictsMatchTheReferenceOnLargeTours) {
+    Rng rng(0x1a59e);
+    // The memcheck leg asks for fewer instances: it runs the smallest size only.
+    const std::vector<std::size_t> sizes =
+        instance_count(1'000) < 1'000 ? std::vector<std::size_t>{60} : std::vector<std::size_t>{60, 120, 200};
+    const Profile profiles[] = {Profile::Late, Profile::NeverWaits, Profile::SeveralWindowsAndHours, Profile::Classic};
+    for (const Profile profile : profiles) {
+        for (const std::size_t n : sizes) {
+            SCOPED_TRACE(testing::Message() << "profile " << static_cast<int>(profile) << " n=" << n);
+            const RawMatrix m = distances(rng, n, false);
+            const TimeInputs t = profile_inputs(rng, n, profile);
+            Penalizer p(DistanceMatrix(m), penalties::time::time_input::transform(t.durations, t.jobs, t.windows, t.hours));
+            Solution initial = p.penalize(shuffled(n, rng), false);
+            Solver solver(std::move(p), std::nullopt, n, std::move(initial));
+            ASSERT_TRUE(solver.uses_fast_time());
+            const Penalizer& penalizer = solver.penalizer();
+            for (int stage = 0; stage < 3; ++stage) {
+                SCOPED_TRACE(testing::Message() << "stage " << stage);
+                const Solution& current = solver.current_solution();
+                fast_evaluation::TimeResume fast(penalizer.distance_matrix(), *penalizer.time_scheduler());
+                fast.refresh(current);
+                for (const auto& nb : local_moves::sweep_order) {
+                    for (const std::size_t i : {std::size_t{0}, std::size_t{1}, below(rng, n / 2), below(rng, n - nb.min_gap)}) {
+                        for (std::size_t j = i + nb.min_gap; j < n; ++j) {
+                            Route route = current.route;
+                            nb.move(route, i, j);
+                            const bool expected = penalizer.is_better(penalizer.penalize(std::move(route), false), current);
+                            ASSERT_EQ(fast.improves(nb.shape, nb.k, i, j), expected)
+                                << "shape " << static_cast<int>(nb.shape) << " k=" << nb.k << " i=" << i << " j=" << j;
+                        }
+                    }
+                }
+                if (!solver.sweep()) break;
+            }
+        }
+    }
+}
+
 // Inputs the fast paths cannot vouch for run on the reference path, and so
 // fail exactly as the reference does.
 TEST(FastEvaluation, IneligibleInputsTakeTheReferencePath) {

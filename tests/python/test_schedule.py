@@ -97,6 +97,29 @@ def test_variant_class(events, kind):
     assert {type(p).__name__ for p in payloads} == {"Py" + kind} and len({p.window for p in payloads}) == 1
 
 
+def _classes(events):
+    """Every class of the module by name, reached through the objects."""
+    work = events["Work"]
+    base = type(work).__bases__[0]
+    classes = [tourloom.PyOutput, base] + [getattr(base, k) for k in KINDS]
+    classes += [type(events[k]._0) for k in KINDS]
+    return {cls.__name__: cls for cls in classes}
+
+
+# Names without a module prefix, the module "tourloom", no documentation
+# but the variants' text signature.
+@pytest.mark.parametrize(
+    "name, signature",
+    [pytest.param(name, signature, id=name) for name, signature in [
+        ("PyOutput", None), ("PyEvent", None), ("PyEvent_Work", "(_0)"), ("PyEvent_Wait", "(_0)"),
+        ("PyEvent_Travel", "(_0)"), ("PyWork", None), ("PyWait", None), ("PyTravel", None)]],
+)
+def test_class_names_and_documentation(events, name, signature):
+    cls = _classes(events)[name]
+    assert (cls.__name__, cls.__qualname__, cls.__module__) == (name, name, "tourloom")
+    assert not cls.__doc__ and getattr(cls, "__text_signature__", None) == signature
+
+
 WIDE = struct.calcsize("P") * 8 == 64
 BEYOND_WORD = (IndexError, "tuple index out of range") if WIDE else (OverflowError, "out of range integral type conversion attempted")
 

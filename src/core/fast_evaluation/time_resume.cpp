@@ -1,113 +1,401 @@
 #include "fast_evaluation/time_resume.hpp"
 
+#include <algorithm>
 #include <tuple>
 
 namespace tourloom::fast_evaluation {
 
-using penalties::time::time_output::action_report;
-
-void extend_by_stretch(TimeReport& state, const TimeReport& from, const TimeReport& to) {
-    state.end_time = to.end_time;
-    state.duration += to.duration - from.duration;
-    state.lateness += to.lateness - from.lateness;
-    state.working_time += to.working_time - from.working_time;
-    state.waiting_time += to.waiting_time - from.waiting_time;
-    state.traveling_time += to.traveling_time - from.traveling_time;
-}
+using local_moves::Shape;
 
 TimeResume::TimeResume(const DistanceMatrix& distances, const TimeScheduler& scheduler)
-    : scheduler_(&scheduler), distance_(DistanceCost{&distances}), travel_(TravelCost{&scheduler}) {}
+    : model_(scheduler, distances.row_count()),
+      distance_(DistanceCost{&distances}),
+      travel_(TravelCost{model_.travel_table(), model_.size()}) {}
 
 void TimeResume::refresh(const Solution& current) {
     current_ = &current;
-    const auto& route = current.route;
-    const std::size_t n = route.size();
-    distance_.refresh(route);
-    travel_.refresh(route);
+    ++version_;
+    const auto& r = current.route;
+    const std::size_t n = r.size();
+    distance_.refresh(r);
+    travel_.refresh(r);
 
-    const TimeScheduler& s = *scheduler_;
-    const auto* hours = s.operation_times ? &*s.operation_times : nullptr;
-    before_work_.resize(n + 1);
-    after_work_.resize(n);
-    TimeReport state = TimeReport::empty_at(s.time_windows[route[0]][0].start());
+    arrive_.resize(n);
+    leave_.resize(n);
+    late_before_.resize(n);
+    late_after_.resize(n);
+    jobs_before_.resize(n + 1);
+    travel_before_.resize(n + 1);
+    start_ = model_.tour_start(r[0]);
+    Walk w{start_, 0};
+    jobs_before_[0] = travel_before_[0] = 0;
     for (std::size_t p = 0; p < n; ++p) {
-        before_work_[p] = state;
-        const std::size_t loc = route[p];
-        state.extend(action_report(s.job_durations[loc], &s.time_windows[loc], hours, state.end_time, false, loc, false));
-        after_work_[p] = state;
-        const std::size_t next = route[p + 1 == n ? 0 : p + 1];
-        state.extend(action_report(s.duration_matrix[loc][next], nullptr, hours, state.end_time, true, std::nullopt, false));
+        const std::size_t next = r[p + 1 == n ? 0 : p + 1];
+        jobs_before_[p + 1] = jobs_before_[p] + model_.job(r[p]);
+        travel_before_[p + 1] = travel_before_[p] + model_.travel_time(r[p], next);
+        arrive_[p] = w.clock;
+        late_before_[p] = w.lateness;
+        w.clock = model_.work(w.clock, r[p], w.lateness);
+        leave_[p] = w.clock;
+        late_after_[p] = w.lateness;
+        drive(w, r[p], r[p + 1 == n ? 0 : p + 1]);
     }
-    before_work_[n] = state;
+    end_ = w.clock;
+    lateness_ = w.lateness;
+    work_actions_ += n;
+
+    shift_until_.assign(n + 1, n);
+    works_before_.assign(n + 1, 0);
+    for (std::size_t p = n; p-- > 0;) {
+        const std::size_t loc = r[p];
+        shift_until_[p] = shifts(loc, arrive_[p], leave_[p]) && !model_.has_hours() ? shift_until_[p + 1] : p;
+    }
+    for (std::size_t p = 0; p < n; ++p) works_before_[p + 1] = works_before_[p] + (model_.job(r[p]) > 0 ? 1 : 0);
+
+    monotone_from_.assign(n + 1, 1);
+    for (std::size_t p = n; p-- > 0;) {
+        const std::size_t loc = r[p];
+        const bool monotone = model_.single_window(loc) ||
+                              (model_.starts_before_last_end(loc) && arrive_[p] > model_.last_end(loc));
+        monotone_from_[p] = monotone && monotone_from_[p + 1];
+    }
+
+    const std::int64_t traveling = travel_.total();
+    const std::int64_t duration = end_ - start_;
+    incumbent_ = Rank{lateness_, traveling, duration, duration - model_.working_total() - traveling, current.distance};
 }
 
-bool TimeResume::improves(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j) const {
-    const TimeScheduler& s = *scheduler_;
-    const auto* hours = s.operation_times ? &*s.operation_times : nullptr;
-    const auto& route = current_->route;
-    const TimeReport& incumbent = *current_->time_report;
-    const std::size_t n = route.size();
-    const auto moved = [&](std::size_t p) { return route[local_moves::source_position(shape, k, i, j, p)]; };
+void TimeResume::accept(Shape shape, std::size_t k, std::size_t i, std::size_t j, local_moves::Move move,
+                        Solution& current) {
+    current.distance = distance_.candidate_total(shape, k, i, j);
+    move(current.route, i, j);
+    refresh(current);
+    // Every figure is a whole number of seconds well inside the ranges.
+    const auto instant = [](std::int64_t t) { return *Instant::from_unix(t); };
+    auto& report = *current.time_report;
+    report.start_time = instant(start_);
+    report.end_time = instant(end_);
+    report.duration = Span::from_seconds(incumbent_.duration);
+    report.lateness = Span::from_seconds(lateness_);
+    report.working_time = Span::from_seconds(model_.working_total());
+    report.waiting_time = Span::from_seconds(incumbent_.waiting);
+    report.traveling_time = Span::from_seconds(incumbent_.traveling);
+}
 
-    // Travelling time is the second key and needs no simulation.
-    const Span travel = travel_.candidate_total(shape, k, i, j);
-    const auto behind = [&](const TimeReport& partial) {
-        return std::tie(partial.lateness, travel, partial.duration, partial.waiting_time) >
-               std::tie(incumbent.lateness, incumbent.traveling_time, incumbent.duration, incumbent.waiting_time);
-    };
-    const auto work = [&](TimeReport& state, std::size_t loc) {
-        state.extend(action_report(s.job_durations[loc], &s.time_windows[loc], hours, state.end_time, false, loc, false));
-    };
-    const auto drive = [&](TimeReport& state, std::size_t from, std::size_t to) {
-        state.extend(
-            action_report(s.duration_matrix[from][to], nullptr, hours, state.end_time, true, std::nullopt, false));
-    };
+void TimeResume::work(Walk& w, std::size_t location) {
+    ++work_actions_;
+    w.clock = model_.work(w.clock, location, w.lateness);
+}
 
-    // Before position i nothing changes, except that with i = 0 the tour
-    // starts at another location, and so at another time.
-    TimeReport state;
+template <Shape shape>
+TimeResume::Candidate TimeResume::candidate(std::size_t k, std::size_t i, std::size_t j) const {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    Candidate c{shape, k, i, j, travel_.template candidate_total<shape>(k, i, j), r[0], start_, incumbent_.lateness, 0};
     if (i == 0) {
-        state = TimeReport::empty_at(s.time_windows[moved(0)][0].start());
-    } else {
-        state = after_work_[i - 1];
-        if (behind(state)) return false;  // already behind on the shared prefix (or by its travelling total)
-        drive(state, route[i - 1], moved(i));
-        if (behind(state)) return false;
+        c.first = r[local_moves::source_position(shape, k, i, j, 0)];
+        c.start = model_.tour_start(c.first);
+    } else if (j + 1 < n && monotone_from_[j + 1]) {
+        // Without any wait the candidate would reach position j + 1 after
+        // its own work and travel from position i − 1. When even that is no
+        // earlier than the current tour gets there, it carries at least the
+        // current tour's lateness from there on, so it is behind as soon as
+        // its lateness passes the current tour's up to there (or reaches it,
+        // when a tie on lateness would lose).
+        const std::int64_t own_travel =
+            c.traveling - incumbent_.traveling + (travel_before_[j + 1] - travel_before_[i - 1]);
+        const std::int64_t no_wait = jobs_before_[j + 1] - jobs_before_[i] + own_travel;
+        if (leave_[i - 1] + no_wait >= arrive_[j + 1]) {
+            const bool tie_loses = c.traveling > incumbent_.traveling ||
+                                   (c.traveling == incumbent_.traveling && !(distance_of(c) < incumbent_.distance));
+            c.late_limit = late_before_[j + 1] - (tie_loses ? 1 : 0);
+        }
     }
-    // After the segment the candidate visits the current tour's locations in
-    // the current order; the moment its clock agrees with the current tour's
-    // (on arrival, or after the work, typically after both waited for the
-    // same opening) the rest of the tour is the current tour's.
-    const auto finish_from = [&](const TimeReport& reached) {
-        if (i > 0) {
-            extend_by_stretch(state, reached, before_work_[n]);
-        } else {
-            // Only the way back to the (new) first location differs.
-            extend_by_stretch(state, reached, after_work_[n - 1]);
-            drive(state, route[n - 1], moved(0));
-        }
-    };
-    for (std::size_t p = i; p < n; ++p) {
-        if (p > j && state.end_time == before_work_[p].end_time) {
-            finish_from(before_work_[p]);
-            break;
-        }
-        const std::size_t loc = moved(p);
-        work(state, loc);
-        if (behind(state)) return false;
-        if (p > j && state.end_time == after_work_[p].end_time) {
-            finish_from(after_work_[p]);
-            break;
-        }
-        drive(state, loc, moved(p + 1 == n ? 0 : p + 1));
-        if (behind(state)) return false;
-    }
-
-    const auto candidate_keys = std::tie(state.lateness, travel, state.duration, state.waiting_time);
-    const auto incumbent_keys =
-        std::tie(incumbent.lateness, incumbent.traveling_time, incumbent.duration, incumbent.waiting_time);
-    if (candidate_keys != incumbent_keys) return candidate_keys < incumbent_keys;
-    return distance_.candidate_total(shape, k, i, j) < current_->distance;
+    // Lateness, travelling time and duration never shrink as a tour goes on,
+    // so partial figures already ranked behind the current tour's stay
+    // behind: with more lateness, or with as much and more travelling time,
+    // or with as much of both and a longer duration so far.
+    constexpr std::int64_t never = INT64_MAX, always = INT64_MIN;
+    c.clock_limit = c.traveling < incumbent_.traveling   ? never
+                    : c.traveling > incumbent_.traveling ? always
+                                                         : c.start + incumbent_.duration;
+    return c;
 }
+
+bool TimeResume::behind(const Walk& w, const Candidate& c) const noexcept {
+    return w.lateness > c.late_limit || (w.lateness == incumbent_.lateness && w.clock > c.clock_limit);
+}
+
+bool TimeResume::decide(const Walk& done, const Candidate& c) const {
+    const std::int64_t duration = done.clock - c.start;
+    const Rank candidate{done.lateness, c.traveling, duration, duration - model_.working_total() - c.traveling,
+                         distance_of(c)};
+    return ranking::is_better(candidate, incumbent_);
+}
+
+bool TimeResume::shifts(std::size_t location, std::int64_t arrive, std::int64_t leave) const noexcept {
+    // Late and not waiting: past the last window, or in a single window it
+    // has reached. Work of no duration neither waits nor is late.
+    const std::int64_t last_end = model_.last_end(location);
+    return model_.job(location) == 0 ||
+           (leave > last_end && (arrive > last_end || (model_.single_window(location) && arrive >= model_.first_start(location))));
+}
+
+bool TimeResume::reversed_segment(Walk& w, std::size_t i, std::size_t j, const Candidate& c) {
+    const auto& r = current_->route;
+    KeptReversal& kept = reversal_;
+    const bool same_scan = kept.version == version_ && kept.i == i;
+    drive(w, r[i - 1], r[j]);
+    if (model_.has_hours() || (same_scan && !(kept.shifts && kept.j + 1 == j))) {
+        for (std::size_t m = j;; --m) {
+            work(w, r[m]);
+            if (behind(w, c)) return false;
+            if (m == i) break;
+            drive(w, r[m], r[m - 1]);
+        }
+        return true;
+    }
+    const Walk at_first = w;
+    if (same_scan) {  // the kept segment, j − 1 down to i, one location longer
+        work(w, r[j]);
+        const bool first_shifts = shifts(r[j], at_first.clock, w.clock);
+        drive(w, r[j], r[j - 1]);
+        const std::int64_t delay = w.clock - kept.arrive;
+        if (delay >= 0) {
+            w.lateness += kept.lateness + delay * kept.works;
+            w.clock = kept.leave + delay;
+            kept = KeptReversal{version_, i,          j, first_shifts, at_first.clock, w.clock, w.lateness - at_first.lateness,
+                                kept.works + (model_.job(r[j]) > 0 ? 1 : 0)};
+            return !behind(w, c);
+        }
+        w = at_first;  // it arrives earlier than the kept one did: simulated anew
+    }
+    // Simulated in full, not abandoned early, so that the next candidates of
+    // this scan can shift it.
+    kept = KeptReversal{version_, i, j, true, w.clock, 0, 0, 0};
+    for (std::size_t m = j;; --m) {
+        const std::int64_t arrive = w.clock;
+        work(w, r[m]);
+        kept.shifts = kept.shifts && shifts(r[m], arrive, w.clock);
+        kept.works += model_.job(r[m]) > 0 ? 1 : 0;
+        if (m == i) break;
+        drive(w, r[m], r[m - 1]);
+    }
+    kept.leave = w.clock;
+    kept.lateness = w.lateness - at_first.lateness;
+    return !behind(w, c);
+}
+
+bool TimeResume::shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept {
+    const std::int64_t delay = w.clock - arrive_[m];
+    if (delay <= 0 || shift_until_[m] == m) return false;
+    q = std::min(last, shift_until_[m] - 1);
+    w.lateness += late_after_[q] - late_before_[m] + delay * (works_before_[q + 1] - works_before_[m]);
+    w.clock = leave_[q] + delay;
+    return true;
+}
+
+bool TimeResume::follow(Walk& w, std::size_t a, std::size_t b, const Candidate& c) {
+    const auto& r = current_->route;
+    for (std::size_t m = a;; ++m) {
+        if (w.clock == arrive_[m]) {  // from here to b, the current tour's own states
+            w.lateness += late_after_[b] - late_before_[m];
+            w.clock = leave_[b];
+            return !behind(w, c);
+        }
+        if (std::size_t q; shifted(w, m, b, q)) {
+            if (behind(w, c)) return false;
+            if (q == b) return true;
+            drive(w, r[q], r[q + 1]);
+            m = q;
+            continue;
+        }
+        work(w, r[m]);
+        if (behind(w, c)) return false;
+        if (w.clock == leave_[m]) {
+            w.lateness += late_after_[b] - late_after_[m];
+            w.clock = leave_[b];
+            return !behind(w, c);
+        }
+        if (m == b) return true;
+        drive(w, r[m], r[m + 1]);
+    }
+}
+
+bool TimeResume::finish_as_current(Walk w, std::size_t p, bool after_work, const Candidate& c) {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    if (c.i > 0) {  // the same tour from here to its end
+        w.lateness += lateness_ - (after_work ? late_after_[p] : late_before_[p]);
+        w.clock = end_;
+    } else {  // the same tour up to the way back, which leads elsewhere
+        w.lateness += late_after_[n - 1] - (after_work ? late_after_[p] : late_before_[p]);
+        w.clock = leave_[n - 1];
+        drive(w, r[n - 1], c.first);
+    }
+    return decide(w, c);
+}
+
+bool TimeResume::finish(Walk w, std::size_t p, const Candidate& segment) {
+    // A tighter lateness limit speaks of the lateness before position j + 1 only.
+    Candidate c = segment;
+    c.late_limit = incumbent_.lateness;
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    for (;; ++p) {
+        if (p == n) return decide(w, c);
+        if (w.clock == arrive_[p]) return finish_as_current(w, p, false, c);
+        if (monotone_from_[p]) {
+            // The rest of the tour keeps the order of the two clocks: from a
+            // later clock at least the current tour's lateness from here on,
+            // from an earlier one at most. With the same start the end keeps
+            // that order too, and with it the duration.
+            if (w.clock > arrive_[p]) {
+                if (w.lateness > late_before_[p]) return false;
+                if (w.lateness == late_before_[p] && c.i > 0) {
+                    if (c.traveling > incumbent_.traveling) return false;
+                    // Then the duration is no shorter: only a shorter distance could win a full tie.
+                    if (c.traveling == incumbent_.traveling && !(distance_of(c) < incumbent_.distance)) return false;
+                }
+            } else {
+                if (w.lateness < late_before_[p]) return true;
+                if (w.lateness == late_before_[p] && c.i > 0) {
+                    if (c.traveling < incumbent_.traveling) return true;
+                    // The duration is no longer, so a shorter distance wins any tie.
+                    if (c.traveling == incumbent_.traveling && distance_of(c) < incumbent_.distance) return true;
+                }
+            }
+        }
+        if (std::size_t q; shifted(w, p, n - 1, q)) {
+            if (behind(w, c)) return false;
+            drive(w, r[q], q + 1 == n ? c.first : r[q + 1]);
+            if (behind(w, c)) return false;
+            p = q;
+            continue;
+        }
+        work(w, r[p]);
+        if (behind(w, c)) return false;
+        if (w.clock == leave_[p]) return finish_as_current(w, p, true, c);
+        drive(w, r[p], p + 1 == n ? c.first : r[p + 1]);
+        if (behind(w, c)) return false;
+    }
+}
+
+// A candidate that starts at another location starts at another time: its
+// segment is simulated from the start; after it, the current tour's states
+// still serve up to the way back.
+bool TimeResume::improves_from_start(const Candidate& c) {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    const auto moved = [&](std::size_t p) { return r[local_moves::source_position(c.shape, c.k, c.i, c.j, p)]; };
+    Walk w{c.start, 0};
+    for (std::size_t p = 0; p <= c.j; ++p) {
+        const std::size_t loc = moved(p);
+        work(w, loc);
+        if (behind(w, c)) return false;
+        drive(w, loc, p + 1 == n ? c.first : moved(p + 1));
+        if (behind(w, c)) return false;
+    }
+    return finish(w, c.j + 1, c);
+}
+
+const TimeResume::Walk& TimeResume::jumped_stretch(std::size_t k, std::size_t i, std::size_t j) {
+    const auto& r = current_->route;
+    KeptStretch& s = kept_;
+    if (s.version == version_ && s.k == k && s.i == i && s.j + 1 == j) {
+        drive(s.walk, r[j - 1], r[j]);
+        if (s.walk.clock == arrive_[j]) {
+            s.walk.lateness += late_after_[j] - late_before_[j];
+            s.walk.clock = leave_[j];
+        } else {
+            work(s.walk, r[j]);
+        }
+    } else {
+        s.walk = Walk{leave_[i - 1], late_after_[i - 1]};
+        drive(s.walk, r[i - 1], r[i + k]);
+        for (std::size_t m = i + k;; ++m) {
+            if (s.walk.clock == arrive_[m]) {
+                s.walk.lateness += late_after_[j] - late_before_[m];
+                s.walk.clock = leave_[j];
+                break;
+            }
+            work(s.walk, r[m]);
+            if (m == j) break;
+            drive(s.walk, r[m], r[m + 1]);
+        }
+    }
+    s.version = version_;
+    s.k = k;
+    s.i = i;
+    s.j = j;
+    return s.walk;
+}
+
+bool TimeResume::improves(Shape shape, std::size_t k, std::size_t i, std::size_t j) {
+    switch (shape) {
+        case Shape::Reverse: return improves<Shape::Reverse>(k, i, j);
+        case Shape::Swap: return improves<Shape::Swap>(k, i, j);
+        case Shape::RotateLeft: return improves<Shape::RotateLeft>(k, i, j);
+        case Shape::RotateRight: return improves<Shape::RotateRight>(k, i, j);
+    }
+    return false;
+}
+
+template <Shape shape>
+bool TimeResume::improves(std::size_t k, std::size_t i, std::size_t j) {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    const Candidate c = candidate<shape>(k, i, j);
+    if (i == 0) return improves_from_start(c);
+    // Travelling time is the second key, and a tour's prefix its lower bound.
+    Walk w{leave_[i - 1], late_after_[i - 1]};
+    if (behind(w, c)) return false;
+    const std::size_t after = r[j + 1 == n ? 0 : j + 1];  // the first location after the segment
+
+    if constexpr (shape == Shape::Reverse) {
+        if (!reversed_segment(w, i, j, c)) return false;
+        drive(w, r[i], after);
+    } else if constexpr (shape == Shape::Swap) {  // j >= i + 3
+        drive(w, r[i - 1], r[j]);
+        work(w, r[j]);
+        if (behind(w, c)) return false;
+        drive(w, r[j], r[i + 1]);
+        if (!follow(w, i + 1, j - 1, c)) return false;
+        drive(w, r[j - 1], r[i]);
+        work(w, r[i]);
+        if (behind(w, c)) return false;
+        drive(w, r[i], after);
+    } else if constexpr (shape == Shape::RotateLeft) {  // positions i + k .. j, then the block i .. i + k − 1
+        w = jumped_stretch(k, i, j);
+        // The stretch only grows with j, and so does its lateness.
+        if (w.lateness > incumbent_.lateness || behind(w, c)) return false;
+        drive(w, r[j], r[i]);
+        for (std::size_t m = i;; ++m) {
+            work(w, r[m]);
+            if (behind(w, c)) return false;
+            if (m == i + k - 1) break;
+            drive(w, r[m], r[m + 1]);
+        }
+        drive(w, r[i + k - 1], after);
+    } else {  // the block j − k + 1 .. j, then positions i .. j − k
+        drive(w, r[i - 1], r[j - k + 1]);
+        for (std::size_t m = j - k + 1;; ++m) {
+            work(w, r[m]);
+            if (behind(w, c)) return false;
+            if (m == j) break;
+            drive(w, r[m], r[m + 1]);
+        }
+        drive(w, r[j], r[i]);
+        if (!follow(w, i, j - k, c)) return false;
+        drive(w, r[j - k], after);
+    }
+    if (behind(w, c)) return false;
+    return finish(w, j + 1, c);
+}
+
+template bool TimeResume::improves<Shape::Reverse>(std::size_t, std::size_t, std::size_t);
+template bool TimeResume::improves<Shape::Swap>(std::size_t, std::size_t, std::size_t);
+template bool TimeResume::improves<Shape::RotateLeft>(std::size_t, std::size_t, std::size_t);
+template bool TimeResume::improves<Shape::RotateRight>(std::size_t, std::size_t, std::size_t);
 
 }  // namespace tourloom::fast_evaluation

@@ -1,27 +1,46 @@
 #pragma once
-// Candidate evaluation with a time model, doing only the simulation that can
-// differ from the current tour's:
-//  - the tour before the first changed position is the current tour's, so
-//    the simulation resumes from the state cached there;
-//  - once the candidate's clock, after the changed segment, reads the same
-//    as the current tour's at the same position, everything after is the
-//    current tour's too, and is taken from the cache;
-//  - lateness, duration and waiting time only grow along a tour and the
-//    travelling total is known in advance, so a candidate is abandoned as
-//    soon as its partial keys rank it behind the current solution.
-// Each action is simulated by the same `action_report` as the full
-// evaluation, so every figure is bit-identical. Only for inputs that
-// `time_path_eligible` accepts: no evaluation can fail, so skipping work can
-// never skip a failure.
+// Candidate evaluation with a time model, on plain second counts, doing only
+// the simulation that can still change the verdict:
+//  - before the first changed position the candidate is the current tour,
+//    whose states are cached: the simulation resumes there;
+//  - stretches the candidate visits in the current tour's order (the middle
+//    of an exchange or of a relocation) are taken from the cache as soon as
+//    the candidate's clock reads the current tour's there;
+//  - a relocation that moves its block forwards keeps the stretch it jumps
+//    over between candidates of one scan, extending it by one location per
+//    candidate instead of simulating it again;
+//  - after the changed positions the candidate visits the current tour's
+//    locations in the current order. Where every remaining action is
+//    monotone in its start (see below), a clock no earlier than the current
+//    tour's there means at least the current tour's lateness from there on
+//    and an end no earlier, and a clock no later means at most: the verdict
+//    often follows at once from the partial figures;
+//  - lateness, travelling time and duration only grow along a tour, so a
+//    candidate is abandoned as soon as its partial figures rank it behind.
+//
+// Monotone: of two starts of an action, the later never ends earlier and
+// never gathers less lateness. That holds for travel, for work at a location
+// with one window, and for work at a location whose windows all start by the
+// end of its last one whenever the later of the two starts lies after that
+// end (the window phase can then only move the earlier start up to that end,
+// and what follows is the same daily consumption of open time). Otherwise
+// work at a location with several windows can end earlier for a later start
+// (a deferral into a later window), and there the bounds are not used.
+//
+// Working time is the same for every tour and the travelling time is known
+// from the edges, so with equal travelling time the duration decides the
+// waiting time too: the ranking's first three keys carry the verdict.
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 #include <vector>
 
 #include "fast_evaluation/edge_delta.hpp"
+#include "fast_evaluation/plain_time.hpp"
 #include "local_moves.hpp"
 #include "output.hpp"
 #include "penalties/distance/distance_matrix.hpp"
 #include "penalties/time/time_input.hpp"
+#include "ranking.hpp"
 
 namespace tourloom::fast_evaluation {
 
@@ -29,7 +48,6 @@ using output::Solution;
 using penalties::distance::distance_matrix::DistanceMatrix;
 using penalties::distance::distance_matrix::DistanceTotal;
 using penalties::time::time_input::TimeScheduler;
-using penalties::time::time_output::TimeReport;
 
 struct DistanceCost {
     const DistanceMatrix* matrix;
@@ -46,42 +64,145 @@ struct NarrowDistanceCost {
 };
 using NarrowDistanceDelta = EdgeDelta<std::uint64_t, NarrowDistanceCost>;
 
-// The travelling time an edge adds to a tour: its duration, or nothing when
-// the duration is not positive (such a travel does nothing).
+// The travelling time an edge adds to a tour. Points into the model's own
+// table, which keeps its place when the model is moved.
 struct TravelCost {
-    const TimeScheduler* scheduler;
-    Span operator()(std::size_t a, std::size_t b) const noexcept {
-        const Span d = scheduler->duration_matrix[a][b];
-        return d.is_positive() ? d : Span::zero();
-    }
+    const std::int64_t* travel;  // n × n
+    std::size_t n;
+    std::int64_t operator()(std::size_t a, std::size_t b) const noexcept { return travel[a * n + b]; }
 };
-using TravelDelta = EdgeDelta<Span, TravelCost>;
-
-// Adds to `state` the figures the current tour gained between two of its
-// own cached states, `from` and `to`, and moves its clock to `to`'s.
-void extend_by_stretch(TimeReport& state, const TimeReport& from, const TimeReport& to);
+using TravelDelta = EdgeDelta<std::int64_t, TravelCost>;
 
 class TimeResume {
 public:
+    // Only for inputs `time_path_eligible` accepts.
     TimeResume(const DistanceMatrix& distances, const TimeScheduler& scheduler);
 
     // Caches the states of the current tour: O(n) actions. Call whenever the
-    // current solution changes.
+    // current solution changes; `current` must outlive the next refresh.
     void refresh(const Solution& current);
 
     // True when the candidate (shape, k, i, j) is strictly better than the
-    // current solution under the time-model ranking.
-    bool improves(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j) const;
+    // current solution under the time-model ranking. Scans that ask for the
+    // pairs in their order (j ascending for one i) let relocations reuse work.
+    bool improves(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j);
+    // The same with the shape fixed at compile time, for the scans.
+    template <local_moves::Shape shape>
+    bool improves(std::size_t k, std::size_t i, std::size_t j);
 
-    const DistanceDelta& distance() const noexcept { return distance_; }
+    // Applies the candidate (shape, k, i, j) with `move` to `current`, the
+    // solution last refreshed, and makes `current` its evaluation: the
+    // route, the exact distance and the time report (no events), as the full
+    // evaluation gives them; then refreshes.
+    void accept(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j, local_moves::Move move,
+                Solution& current);
+
+    // Work actions simulated by `improves` and the refreshes so far (the cost measure the
+    // benchmark reports per candidate).
+    std::uint64_t work_actions() const noexcept { return work_actions_; }
 
 private:
-    const TimeScheduler* scheduler_;
-    const Solution* current_ = nullptr;
+    using Rank = ranking::Ranking<std::int64_t, DistanceTotal>;
+    // A tour in the making: its clock and the lateness it has gathered.
+    struct Walk {
+        std::int64_t clock;
+        std::int64_t lateness;
+    };
+    // One candidate's fixed facts.
+    struct Candidate {
+        local_moves::Shape shape;
+        std::size_t k, i, j;
+        std::int64_t traveling;  // the whole tour's travelling time
+        std::size_t first;       // the location the tour starts at and returns to
+        std::int64_t start;      // when its tour starts
+        // Behind with more lateness than this (at most the current tour's) ...
+        std::int64_t late_limit;
+        // ... or with the current tour's lateness once the clock is past this.
+        std::int64_t clock_limit;
+    };
+    template <local_moves::Shape shape>
+    Candidate candidate(std::size_t k, std::size_t i, std::size_t j) const;
+
+    void work(Walk& w, std::size_t location);
+    void drive(Walk& w, std::size_t from, std::size_t to) const noexcept {
+        w.clock = model_.travel(w.clock, from, to);
+    }
+    bool behind(const Walk& w, const Candidate& c) const noexcept;
+    bool decide(const Walk& done, const Candidate& c) const;
+    DistanceTotal distance_of(const Candidate& c) const { return distance_.candidate_total(c.shape, c.k, c.i, c.j); }
+    // Positions a..b of the current tour, in its order, from the arrival at
+    // a; false once the candidate ranks behind.
+    bool follow(Walk& w, std::size_t a, std::size_t b, const Candidate& c);
+    // The current tour's locations from position p on, from the arrival at
+    // p, then the way back to the candidate's first location (p == n: `w`
+    // is the finished tour): the verdict.
+    bool finish(Walk w, std::size_t p, const Candidate& segment);
+    // The current tour's figures from the arrival at (`after_work` false) or
+    // the departure from (true) position p on, added to `w`: the verdict.
+    bool finish_as_current(Walk w, std::size_t p, bool after_work, const Candidate& c);
+    bool improves_from_start(const Candidate& c);
+    // When the candidate reaches position m later than the current tour and
+    // the current tour's run from m is a plain shift (below), moves `w` to
+    // the departure from the run's last position up to `last` and sets `q`
+    // to it; false when there is no such run.
+    bool shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept;
+    // The stretch a forward relocation jumps over, positions i + k .. j,
+    // entered from position i − 1: kept across the candidates of one scan.
+    const Walk& jumped_stretch(std::size_t k, std::size_t i, std::size_t j);
+
+    PlainTimeModel model_;
     DistanceDelta distance_;
     TravelDelta travel_;
-    std::vector<TimeReport> before_work_;  // [p]: the tour up to position p, before its work (n + 1 entries)
-    std::vector<TimeReport> after_work_;   // [p]: the same, after the work at p
+    const Solution* current_ = nullptr;
+    std::uint64_t version_ = 0;  // of the current tour, for the kept stretch
+
+    // The current tour, per position p: the clock on arrival and after the
+    // work, and the lateness gathered before and after the work.
+    std::vector<std::int64_t> arrive_, leave_, late_before_, late_after_;
+    // Work and travel time of the current tour before position p, waits left
+    // out (n + 1 entries; the travel total includes the way back at n).
+    std::vector<std::int64_t> jobs_before_, travel_before_;
+    // Without operating hours: shift_until_[p] is the first position from p
+    // on where the current tour waits or finishes work in time (n when
+    // none). Before it a later arrival shifts every clock by the same delay
+    // and adds that delay to the lateness of each work with a duration;
+    // works_before_[p] counts those before position p.
+    std::vector<std::size_t> shift_until_;
+    std::vector<std::int64_t> works_before_;
+    // monotone_from_[p]: every action from the work at p to the tour's end
+    // keeps the order of two starts compared with the current tour's (n + 1 entries).
+    std::vector<unsigned char> monotone_from_;
+    std::int64_t start_ = 0, end_ = 0, lateness_ = 0;
+    Rank incumbent_{};
+
+    // A reversal's reversed segment, j down to i, without operating hours,
+    // kept across the candidates of one scan: when every work in it was late
+    // and did not wait, a later arrival at its first location shifts all of
+    // it by the delay (each work that much later and more late).
+    struct KeptReversal {
+        std::uint64_t version = ~std::uint64_t{0};
+        std::size_t i = 0, j = 0;
+        bool shifts = false;     // every work in it late and not waiting
+        std::int64_t arrive = 0;  // at its first location, r[j]
+        std::int64_t leave = 0;   // from its last, r[i], after the work
+        std::int64_t lateness = 0;
+        std::int64_t works = 0;  // with a duration
+    } reversal_;
+    // The reversed segment of the reversal (i, j), from `w` at the departure
+    // from position i − 1, up to the departure from r[i] after its work;
+    // false once the candidate ranks behind.
+    bool reversed_segment(Walk& w, std::size_t i, std::size_t j, const Candidate& c);
+    // Whether a work from `arrive` to `leave` at `location` was late without
+    // waiting, so that a later start would be late by that much more.
+    bool shifts(std::size_t location, std::int64_t arrive, std::int64_t leave) const noexcept;
+
+    struct KeptStretch {
+        std::uint64_t version = ~std::uint64_t{0};
+        std::size_t k = 0, i = 0, j = 0;
+        Walk walk{};
+    } kept_;
+
+    std::uint64_t work_actions_ = 0;
 };
 
 }  // namespace tourloom::fast_evaluation

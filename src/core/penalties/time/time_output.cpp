@@ -85,4 +85,13 @@ TimeReport action_report(Span duration, const TimeWindows* windows, const Operat
     return report;
 }
 
+TimeReport work_report(Span duration, const TimeWindows& windows, const OperationTimes* hours, Instant start,
+                       std::size_t location, bool record_events) {
+    return action_report(duration, &windows, hours, start, false, location, record_events);
+}
+
+TimeReport travel_report(Span duration, const OperationTimes* hours, Instant start, bool record_events) {
+    return action_report(duration, nullptr, hours, start, true, std::nullopt, record_events);
+}
+
 }  // namespace tourloom::penalties::time::time_output

@@ -66,4 +66,11 @@ struct TimeReport {
 TimeReport action_report(Span duration, const TimeWindows* windows, const OperationTimes* hours, Instant start,
                          bool is_travel, std::optional<std::size_t> location, bool record_events);
 
+// The two actions of a tour, as the penalizer and the fast paths name them.
+// The work at `location`, subject to its windows:
+TimeReport work_report(Span duration, const TimeWindows& windows, const OperationTimes* hours, Instant start,
+                       std::size_t location, bool record_events);
+// A travel: no windows, no location.
+TimeReport travel_report(Span duration, const OperationTimes* hours, Instant start, bool record_events);
+
 }  // namespace tourloom::penalties::time::time_output

@@ -1,0 +1,137 @@
+"""How long solve takes to read a distance matrix: a list of lists against
+numpy int64 and uint64 arrays, n = 100, 1000, 2000, 4000.
+
+    python bench/conversion_bench.py                          # this tourloom
+    python bench/conversion_bench.py --before /path/to/folder # also an older build, for the ratio
+    python bench/conversion_bench.py --sizes 100,1000 --repeats 3
+
+"read" is the conversion alone: solve(matrix, job_durations="x") reads the
+matrix and then fails on the next argument, before any solving. "solve(0)"
+is solve(matrix, time_limit=0): the conversion, the model and one
+evaluation of the identity route, no search. Times are the CPU time of the
+process (user and system, so the page faults of the new matrix count),
+which the load of a shared machine inflates far less than wall time. Each cell runs in a fresh
+process (so that no cell inherits another's heap), builds the same seeded
+matrix, and reports the shortest of --repeats runs; "first" is the first
+read of the process, which also pays for the operating system handing out
+fresh pages; "faults" counts the page faults of one reading: the pages of
+the new matrix that the system hands out one by one (4 KiB each), a cost
+every reading into a new matrix pays, list or array. --before runs the same cells against the tourloom found in
+that folder (a build of an earlier commit, e.g. by scripts/build-python-ext.sh),
+so that the ratio comes from one run on the same instances. With
+--keep-memory the allocator keeps freed memory, as in a long-running
+process whose heap has room, and the readings after the first reuse the
+last matrix's pages instead of new ones. Every cell
+checks that the array gives the same result as the list.
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import os
+import resource
+import subprocess
+import sys
+import time
+
+KINDS = ("list", "int64", "uint64")
+
+
+def cell(n: int, kind: str, repeats: int) -> dict:
+    """Runs in the child: time reading and solve(0) of one matrix."""
+    import numpy as np
+
+    import tourloom
+
+    matrix = np.random.default_rng(n).integers(0, 10**6, size=(n, n), dtype=np.int64)
+    np.fill_diagonal(matrix, 0)
+    value = matrix.tolist() if kind == "list" else matrix.astype(kind)
+
+    def read():
+        try:
+            tourloom.solve(value, job_durations="x")
+        except TypeError:
+            return
+        raise AssertionError("the call did not stop at job_durations")
+
+    times = []
+    for _ in range(repeats):
+        start = time.process_time()
+        read()
+        times.append(time.process_time() - start)
+    solves = []
+    for _ in range(repeats):
+        start = time.process_time()
+        out = tourloom.solve(value, time_limit=0)
+        solves.append(time.process_time() - start)
+    faults = resource.getrusage(resource.RUSAGE_SELF).ru_minflt
+    read()  # one more reading, after the timed ones
+    faults = resource.getrusage(resource.RUSAGE_SELF).ru_minflt - faults
+    reference = tourloom.solve(matrix.tolist(), time_limit=0) if kind != "list" else out
+    same = (out.route, out.distance) == (reference.route, reference.distance)
+    return {"first": times[0], "read": min(times), "solve0": min(solves), "same": same,
+            "distance": out.distance, "faults": faults}
+
+
+def run_cell(n: int, kind: str, repeats: int, path: str | None, keep_memory: bool) -> dict:
+    env = dict(os.environ, OPENBLAS_NUM_THREADS="1")  # numpy's idle BLAS threads would share the cores
+    if keep_memory:
+        env["MALLOC_TRIM_THRESHOLD_"] = str(2**30)
+    if path:
+        env["PYTHONPATH"] = path + os.pathsep + env.get("PYTHONPATH", "")
+    done = subprocess.run([sys.executable, os.path.abspath(__file__), "--cell", str(n), kind, str(repeats)],
+                          env=env, capture_output=True, text=True, check=True)
+    return json.loads(done.stdout.strip().splitlines()[-1])
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--sizes", default="100,1000,2000,4000")
+    parser.add_argument("--repeats", type=int, default=5)
+    parser.add_argument("--before", help="folder with an earlier build of tourloom, for the ratio")
+    parser.add_argument("--keep-memory", action="store_true",
+                        help="let glibc keep freed memory (MALLOC_TRIM_THRESHOLD_), so that repeated readings "
+                             "reuse the pages of the last matrix")
+    parser.add_argument("--cell", nargs=3, help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    if args.cell:
+        print(json.dumps(cell(int(args.cell[0]), args.cell[1], int(args.cell[2]))))
+        return 0
+
+    sizes = [int(s) for s in args.sizes.split(",")]
+    modules = [("now", None)] + ([("before", args.before)] if args.before else [])
+    print("%6s  %-7s %-7s %10s %10s %10s  %s" % ("n", "input", "module", "first s", "read s", "solve(0) s",
+                                                "same result as the list"))
+    table = {}
+    for n in sizes:
+        for kind in KINDS:
+            for label, path in modules:
+                if label == "before" and kind == "list":
+                    continue  # the list path did not change
+                r = run_cell(n, kind, args.repeats if n < 4000 or kind != "list" else max(2, args.repeats // 2), path,
+                             args.keep_memory)
+                table[n, kind, label] = r
+                print("%6d  %-7s %-7s %10.4f %10.4f %10.4f  %s" % (n, kind, label, r["first"], r["read"],
+                                                                  r["solve0"], "yes" if r["same"] else "NO"))
+                sys.stdout.flush()
+    print()
+    header = "%6s %10s %10s %10s" % ("n", "list s", "int64 s", "uint64 s")
+    if args.before:
+        header += " %13s %13s %17s %18s" % ("int64 before", "uint64 before", "int64 before/now",
+                                            "uint64 before/now")
+    print(header + " %14s %9s" % ("list/int64 now", "faults"))
+    for n in sizes:
+        line = "%6d %10.4f %10.4f %10.4f" % (n, table[n, "list", "now"]["read"], table[n, "int64", "now"]["read"],
+                                             table[n, "uint64", "now"]["read"])
+        if args.before:
+            b64, bu64 = table[n, "int64", "before"]["read"], table[n, "uint64", "before"]["read"]
+            line += " %13.4f %13.4f %16.1fx %17.1fx" % (b64, bu64, b64 / table[n, "int64", "now"]["read"],
+                                                        bu64 / table[n, "uint64", "now"]["read"])
+        print(line + " %13.1fx %9d" % (table[n, "list", "now"]["read"] / table[n, "int64", "now"]["read"],
+                                       table[n, "int64", "now"]["faults"]))
+    return 0 if all(r["same"] for r in table.values()) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,27 @@
+#pragma once
+// A shortcut of the list and matrix conversion for numpy arrays of integers:
+// the values are read straight from the array's buffer instead of through
+// one Python scalar and one __index__ call per entry.
+//
+// The shortcut only ever takes an input whose item-by-item reading is known
+// to succeed with the same values: an object whose type is exactly
+// numpy.ndarray (a subclass may iterate differently), of one integer item
+// type in either byte order, with the number of dimensions the level
+// expects (1 for a list, 2 for a matrix), and without a negative entry.
+// Everything else is declined without an error set, and the caller reads
+// the object item by item, which then gives its own values or its own
+// error, text and place in the order of errors.
+//
+// numpy is never imported: the array is recognised by its type's name.
+#include <Python.h>
+
+#include "raw_input.hpp"
+
+namespace tourloom::python {
+
+// True with `out` filled when the shortcut took `obj`; false, with no error
+// set and nothing meaningful in `out`, when the item path has to read it.
+bool read_integer_array(PyObject* obj, RawList& out);
+bool read_integer_matrix(PyObject* obj, RawMatrix& out);
+
+}  // namespace tourloom::python

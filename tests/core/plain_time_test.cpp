@@ -1,0 +1,156 @@
+// The simulation on plain second counts against the checked one, action by
+// action; and the monotonicity the time path's bounds rest on, checked on
+// the checked simulation itself (so the property is the system's, not the
+// fast kernel's).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "fast_evaluation/plain_time.hpp"
+#include "penalties/time/time_input.hpp"
+#include "penalties/time/time_output.hpp"
+#include "test_support.hpp"
+
+namespace tourloom::fast_evaluation {
+namespace {
+
+using penalties::time::time_input::TimeScheduler;
+using penalties::time::time_input::transform;
+using penalties::time::time_output::travel_report;
+using penalties::time::time_output::work_report;
+using Rng = std::mt19937_64;
+
+constexpr std::uint64_t h = 3'600;
+const std::uint64_t day = static_cast<std::uint64_t>(test_day);
+
+// One location's windows in many shapes: sorted, touching, overlapping,
+// out of order, sharing starts, of zero length, over several days.
+std::vector<RawPair> random_windows(Rng& rng) {
+    std::vector<RawPair> w;
+    const std::size_t count = 1 + rng() % 4;
+    std::uint64_t t = day + rng() % (30 * h);
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint64_t len = rng() % 4 == 0 ? 0 : rng() % (5 * h);
+        w.push_back({t, t + len});
+        switch (rng() % 5) {
+            case 0: break;                                   // the next shares this start
+            case 1: t += len; break;                         // touching
+            case 2: t += len / 2; break;                     // overlapping
+            default: t += len + rng() % (20 * h); break;     // a gap
+        }
+    }
+    if (rng() % 6 == 0) std::swap(w.front(), w.back());
+    return w;
+}
+
+std::optional<RawPair> random_hours(Rng& rng) {
+    if (rng() % 3 == 0) return std::nullopt;
+    const std::uint64_t open = rng() % (12 * h);
+    return RawPair{open, open + 1 + rng() % (86'400 - open - 1)};
+}
+
+// A one-location model (the travel from it to itself) for each case.
+TimeScheduler scheduler_of(std::uint64_t job, std::uint64_t travel, std::vector<RawPair> windows,
+                           std::optional<RawPair> hours) {
+    return *transform(RawMatrix{{travel}}, RawList{job}, RawTimeWindows{std::move(windows)}, hours);
+}
+
+std::uint64_t random_duration(Rng& rng) {
+    switch (rng() % 5) {
+        case 0: return 0;
+        case 1: return UINT64_MAX - rng() % 10;  // negative: the action does nothing
+        case 2: return rng() % 600;
+        case 3: return rng() % (3 * h);
+        default: return rng() % (40 * h);         // over several closings
+    }
+}
+
+TEST(PlainTime, ActionsMatchTheCheckedSimulation) {
+    Rng rng(0x91a17);
+    for (int c = 0; c < 20'000; ++c) {
+        const auto windows = random_windows(rng);
+        const auto hours = random_hours(rng);
+        const std::uint64_t job = random_duration(rng), travel = random_duration(rng);
+        SCOPED_TRACE(testing::Message() << "case " << c);
+        const TimeScheduler s = scheduler_of(job, travel, windows, hours);
+        const PlainTimeModel plain(s, 1);
+        const auto* open = s.operation_times ? &*s.operation_times : nullptr;
+        for (int k = 0; k < 8; ++k) {
+            const auto t = static_cast<std::int64_t>(day - 6 * h + rng() % (60 * h));
+            const auto work = work_report(s.job_durations[0], s.time_windows[0], open, unix_at(t), 0, false);
+            std::int64_t lateness = 0;
+            ASSERT_EQ(plain.work(t, 0, lateness), work.end_time.unix_seconds()) << "work from " << t;
+            ASSERT_EQ(lateness, work.lateness.seconds()) << "work from " << t;
+            const auto drive = travel_report(s.duration_matrix[0][0], open, unix_at(t), false);
+            ASSERT_EQ(plain.travel(t, 0, 0), drive.end_time.unix_seconds()) << "travel from " << t;
+        }
+    }
+}
+
+// Every start in a range, for windows and hours of a few hundred seconds:
+// of two starts the later never ends earlier nor gathers less lateness, for
+// one window (with or without hours) and for any window list whose starts
+// lie by its last end once the later start is past that end.
+TEST(PlainTime, MonotoneWhereTheBoundsRelyOnIt) {
+    Rng rng(0x5eed);
+    for (int c = 0; c < 1'500; ++c) {
+        const bool single = c % 2 == 0;
+        std::vector<RawPair> windows;
+        std::uint64_t t = day + rng() % 300;
+        for (std::size_t k = 0, count = single ? 1 : 2 + rng() % 3; k < count; ++k) {
+            const std::uint64_t len = rng() % 60;
+            windows.push_back({t, t + len});
+            t += len + rng() % 80;
+        }
+        std::optional<RawPair> hours;
+        if (rng() % 2 == 0) {
+            // Short opening hours just after midnight (the test day starts at
+            // midnight), so that closings fall among the starts tried.
+            const std::uint64_t open = rng() % 400;
+            hours = RawPair{open, open + 20 + rng() % 200};
+        }
+        const std::uint64_t job = 1 + rng() % 120;
+        SCOPED_TRACE(testing::Message() << "case " << c << (single ? " single" : " several"));
+        const TimeScheduler s = scheduler_of(job, 0, windows, hours);
+        const auto* open = s.operation_times ? &*s.operation_times : nullptr;
+        const std::int64_t last_end = s.time_windows[0].back().end().unix_seconds();
+        std::optional<std::pair<std::int64_t, std::int64_t>> earlier;  // (end, lateness) one second before
+        for (std::int64_t start = static_cast<std::int64_t>(day) - 100; start < static_cast<std::int64_t>(day) + 700; ++start) {
+            const auto r = work_report(s.job_durations[0], s.time_windows[0], open, unix_at(start), 0, false);
+            const std::pair now{r.end_time.unix_seconds(), r.lateness.seconds()};
+            if (earlier && (single || start > last_end)) {
+                ASSERT_LE(earlier->first, now.first) << "start " << start;
+                ASSERT_LE(earlier->second, now.second) << "start " << start;
+            }
+            // Across the last end: any earlier start ends no later than one past it.
+            if (!single && start == last_end + 1) {
+                for (std::int64_t before = static_cast<std::int64_t>(day) - 100; before <= last_end; ++before) {
+                    const auto b = work_report(s.job_durations[0], s.time_windows[0], open, unix_at(before), 0, false);
+                    ASSERT_LE(b.end_time.unix_seconds(), now.first) << "starts " << before << " and " << start;
+                    ASSERT_LE(b.lateness.seconds(), now.second) << "starts " << before << " and " << start;
+                }
+            }
+            earlier = now;
+        }
+    }
+}
+
+// Several windows: a later start can end earlier (a deferral into a later
+// window), which is why the bounds are not used there before the last end.
+TEST(PlainTime, SeveralWindowsAreNotMonotoneBeforeTheLastEnd) {
+    const TimeScheduler s = scheduler_of(36, 0, {{day + 7, day + 55}, {day + 56, day + 108}, {day + 135, day + 185}},
+                                         std::nullopt);
+    const PlainTimeModel plain(s, 1);
+    std::int64_t lateness = 0;
+    const auto t = static_cast<std::int64_t>(day);
+    // From 55 the work is deferred twice, to 135; from 56 it fits at once.
+    EXPECT_EQ(plain.work(t + 55, 0, lateness), t + 171);
+    EXPECT_EQ(plain.work(t + 56, 0, lateness), t + 92);
+    EXPECT_EQ(lateness, 0);
+}
+
+}  // namespace
+}  // namespace tourloom::fast_evaluation
