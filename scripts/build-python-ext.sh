@@ -12,9 +12,8 @@
 # assumed. An interpreter that runs natively is handed to CMake's FindPython
 # (Python_EXECUTABLE, Python_FIND_IMPLEMENTATIONS). A 32-bit interpreter gets
 # a cross-compile (cmake/i386-linux-gnu.cmake, -m32) and, as it only runs
-# under qemu-i386 (reached through
-# scripts/pypy-i386), bypasses FindPython with the header folder and the
-# suffix it reported. The build folder is build/python-<suffix>, so every
+# under qemu-i386 (reached through scripts/pypy-i386), bypasses FindPython
+# with the header folder and the suffix it reported. The build folder is build/python-<suffix>, so every
 # interpreter keeps its own.
 #
 # Environment: CMAKE (default cmake), JOBS (default 2), BUILD_TYPE (default Release).
