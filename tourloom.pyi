@@ -7,20 +7,45 @@ midnight, durations as spans. A negative figure (a date before 1970) comes
 back as its two's complement, v + 2**64, just as such dates go in.
 """
 
-from typing import ClassVar, Optional, Sequence, Tuple, Union, final
+from typing import (
+    Any,
+    ClassVar,
+    Iterator,
+    Optional,
+    Protocol,
+    SupportsIndex,
+    Tuple,
+    TypeVar,
+    Union,
+    final,
+    type_check_only,
+)
 
 __all__ = ["solve", "PyOutput"]
 
+_T_co = TypeVar("_T_co", covariant=True)
+
+@type_check_only
+class _SequenceLike(Protocol[_T_co]):
+    """What `solve` takes as a list: an object that passes the sequence check
+    (it has `__getitem__`) and is read by iterating it. `list`, `tuple`,
+    `range` and numpy arrays are; a `str` is refused at run time."""
+
+    def __getitem__(self, index: int, /) -> Any: ...
+    def __iter__(self) -> Iterator[_T_co]: ...
+
+_Int = SupportsIndex
+_Pair = Tuple[_Int, _Int]
+_Matrix = _SequenceLike[_SequenceLike[_Int]]
 _Window = Tuple[int, int]
-_Matrix = Sequence[Sequence[int]]
 
 def solve(
     distance_matrix: _Matrix,
     duration_matrix: Optional[_Matrix] = None,
-    job_durations: Optional[Sequence[int]] = None,
-    time_windows: Optional[Sequence[Sequence[Tuple[int, int]]]] = None,
-    operation_times: Optional[Tuple[int, int]] = None,
-    time_limit: Optional[int] = None,
+    job_durations: Optional[_SequenceLike[_Int]] = None,
+    time_windows: Optional[_SequenceLike[_SequenceLike[_Pair]]] = None,
+    operation_times: Optional[_Pair] = None,
+    time_limit: Optional[_Int] = None,
 ) -> PyOutput:
     """Solving the Traveling Salesman Problem with Time Windows."""
 
@@ -56,64 +81,68 @@ class PyOutput:
     @property
     def time_taken_microseconds(self) -> int: ...
     @property
-    def schedule(self) -> Optional[list[Union[PyEvent_Work, PyEvent_Wait, PyEvent_Travel]]]: ...
+    def schedule(self) -> Optional[list[Union[PyOutput._PyEvent_Work, PyOutput._PyEvent_Wait, PyOutput._PyEvent_Travel]]]: ...
 
-# The classes below are not attributes of the module: they are reached
-# through the objects `PyOutput.schedule` returns.
+    # The schedule's classes. At run time they are not attributes of the
+    # module (nor of PyOutput): they are reached through the objects
+    # `schedule` returns, e.g. `event.Work` or `type(event)`, and their
+    # `__name__` is the name below without the underscore. They are declared
+    # here, private, so that a type checker knows them and yet refuses
+    # `from tourloom import PyEvent`, which would fail at run time.
 
-class PyEvent:
-    """A schedule entry; dispatch on its class (`PyEvent.Work`, ...)."""
+    class _PyEvent:
+        """A schedule entry; dispatch on its class (`event.Work`, ...)."""
 
-    Work: ClassVar[type[PyEvent_Work]]
-    Wait: ClassVar[type[PyEvent_Wait]]
-    Travel: ClassVar[type[PyEvent_Travel]]
+        Work: ClassVar[type[PyOutput._PyEvent_Work]]
+        Wait: ClassVar[type[PyOutput._PyEvent_Wait]]
+        Travel: ClassVar[type[PyOutput._PyEvent_Travel]]
 
-@final
-class PyEvent_Work(PyEvent):
-    __match_args__ = ("_0",)
-    def __new__(cls, _0: PyWork) -> PyEvent_Work: ...
-    @property
-    def _0(self) -> PyWork: ...
-    def __len__(self) -> int: ...
-    def __getitem__(self, idx: int) -> PyWork: ...
+    @final
+    class _PyEvent_Work(_PyEvent):
+        __match_args__ = ("_0",)
+        def __new__(cls, _0: PyOutput._PyWork) -> PyOutput._PyEvent_Work: ...
+        @property
+        def _0(self) -> PyOutput._PyWork: ...
+        def __len__(self) -> int: ...
+        def __getitem__(self, idx: _Int) -> PyOutput._PyWork: ...
 
-@final
-class PyEvent_Wait(PyEvent):
-    __match_args__ = ("_0",)
-    def __new__(cls, _0: PyWait) -> PyEvent_Wait: ...
-    @property
-    def _0(self) -> PyWait: ...
-    def __len__(self) -> int: ...
-    def __getitem__(self, idx: int) -> PyWait: ...
+    @final
+    class _PyEvent_Wait(_PyEvent):
+        __match_args__ = ("_0",)
+        def __new__(cls, _0: PyOutput._PyWait) -> PyOutput._PyEvent_Wait: ...
+        @property
+        def _0(self) -> PyOutput._PyWait: ...
+        def __len__(self) -> int: ...
+        def __getitem__(self, idx: _Int) -> PyOutput._PyWait: ...
 
-@final
-class PyEvent_Travel(PyEvent):
-    __match_args__ = ("_0",)
-    def __new__(cls, _0: PyTravel) -> PyEvent_Travel: ...
-    @property
-    def _0(self) -> PyTravel: ...
-    def __len__(self) -> int: ...
-    def __getitem__(self, idx: int) -> PyTravel: ...
+    @final
+    class _PyEvent_Travel(_PyEvent):
+        __match_args__ = ("_0",)
+        def __new__(cls, _0: PyOutput._PyTravel) -> PyOutput._PyEvent_Travel: ...
+        @property
+        def _0(self) -> PyOutput._PyTravel: ...
+        def __len__(self) -> int: ...
+        def __getitem__(self, idx: _Int) -> PyOutput._PyTravel: ...
 
-@final
-class PyWork:
-    """Work at `location` during `window` (start, end), Unix seconds."""
+    @final
+    class _PyWork:
+        """Work at `location` during `window` (start, end), Unix seconds."""
 
-    @property
-    def location(self) -> int: ...
-    @property
-    def window(self) -> _Window: ...
+        @property
+        def location(self) -> int: ...
+        @property
+        def window(self) -> _Window: ...
 
-@final
-class PyWait:
-    """Waiting during `window` (start, end), Unix seconds."""
+    @final
+    class _PyWait:
+        """Waiting during `window` (start, end), Unix seconds."""
 
-    @property
-    def window(self) -> _Window: ...
+        @property
+        def window(self) -> _Window: ...
 
-@final
-class PyTravel:
-    """Travelling during `window` (start, end), Unix seconds."""
+    @final
+    class _PyTravel:
+        """Travelling during `window` (start, end), Unix seconds."""
 
-    @property
-    def window(self) -> _Window: ...
+        @property
+        def window(self) -> _Window: ...

@@ -11,9 +11,9 @@
 # word size, its executable and its implementation; nothing about it is
 # assumed. An interpreter that runs natively is handed to CMake's FindPython
 # (Python_EXECUTABLE, Python_FIND_IMPLEMENTATIONS). A 32-bit interpreter gets
-# a -m32 build and, as it only runs under qemu-i386 (reached through
-# scripts/pypy-i386), bypasses FindPython with the header folder and the
-# suffix it reported. The build folder is build/python-<suffix>, so every
+# a cross-compile (cmake/i386-linux-gnu.cmake, -m32) and, as it only runs
+# under qemu-i386 (reached through scripts/pypy-i386), bypasses FindPython
+# with the header folder and the suffix it reported. The build folder is build/python-<suffix>, so every
 # interpreter keeps its own.
 #
 # Environment: CMAKE (default cmake), JOBS (default 2), BUILD_TYPE (default Release).
@@ -58,7 +58,7 @@ tag=${tag%.so}
 builddir=$ROOT/build/python-$tag
 if [[ $bits == 32 ]]; then
   python=(-DTOURLOOM_PYTHON_INCLUDE_DIR="$include" -DTOURLOOM_PYTHON_EXT_SUFFIX="$suffix"
-          -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32 -DCMAKE_MODULE_LINKER_FLAGS=-m32)
+          -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/i386-linux-gnu.cmake")
   cached="^TOURLOOM_PYTHON_INCLUDE_DIR:PATH=$include\$"
 else
   python=(-DTOURLOOM_PYTHON_INCLUDE_DIR= -DTOURLOOM_PYTHON_EXT_SUFFIX=

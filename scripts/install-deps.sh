@@ -80,13 +80,13 @@ apt_install() {
 version_ge() { [[ $(printf '%s\n%s\n' "$2" "$1" | sort -V | head -n1) == "$2" ]]; }
 
 install_build_tools() {
-  # cmake >= 3.20 and ninja. On this kind of machine both come from pip and
-  # are on PATH already; a machine without them gets them from pip (or from
-  # Debian when there is no pip).
+  # cmake >= 3.25 (CMakePresets.json, version 6) and ninja. On this kind of
+  # machine both come from pip and are on PATH already; a machine without
+  # them gets them from pip (or from Debian when there is no pip).
   local need=()
   local cmv
   cmv=$(cmake --version 2>/dev/null | sed -n 's/^cmake version \([0-9.]*\).*/\1/p' || true)
-  if [[ -z $cmv ]] || ! version_ge "$cmv" 3.20; then need+=(cmake); fi
+  if [[ -z $cmv ]] || ! version_ge "$cmv" 3.25; then need+=(cmake); fi
   if ! command -v ninja >/dev/null 2>&1; then need+=(ninja); fi
   if [[ ${#need[@]} -eq 0 ]]; then
     log "cmake $cmv and ninja $(ninja --version) present"

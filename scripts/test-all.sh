@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The whole test suite, as CI runs it (.ci/run):
 #   1. install what the legs need (scripts/install-deps.sh, idempotent)
-#   2. the C++ core legs (scripts/test-core.sh: release, sanitize, i386, memcheck)
+#   2. the C++ core legs (scripts/test-core.sh: the CMake presets release,
+#      sanitize, i386, memcheck)
 #   3. a minute of fuzzing the core (scripts/fuzz-core.sh 60, or
 #      FUZZ_SECONDS), after replaying the inputs of earlier findings
-#   4. the Python legs (scripts/test-python.sh): CPython, PyPy, 32-bit PyPy
+#   4. the Python legs (scripts/test-python.sh): the wheels of CPython, PyPy
+#      x86_64 and 32-bit PyPy, each installed into a fresh environment and
+#      tested there; stubtest and the README's typed recipe
 #   5. leak checks of the module (scripts/test-python-leaks.sh): reference
 #      counts on Debian's debug CPython, and valgrind memcheck
 #   6. every example, smoke-run with small time limits (scripts/test-examples.sh)

@@ -1,32 +1,37 @@
 #!/usr/bin/env bash
-# Build the extension module and run the same pytest suite (tests/python) on
-# each interpreter tourloom supports, one leg each:
+# The Python suite (tests/python) against tourloom as a user installs it: for
+# each leg, the wheel of that interpreter (scripts/build-wheels.sh, into
+# dist/), `pip install` of it into a fresh virtual environment of the
+# interpreter, then pytest there, from outside the source tree, so that the
+# only tourloom to import is the installed one.
 #
-#   cpython    `pip install .[test,kit,plot]` (scikit-build-core) into a fresh
-#              venv, build/venv-cpython, with numpy and dask's distributed
-#              from PyPI; pytest there; the example runs as a check
-#   pypy       scripts/build-python-ext.sh pypy3 -> build/ext-pypy3; Debian's
-#              python3-pytest through PYTHONPATH; numpy and tqdm from PyPI's
-#              PyPy wheels, unpacked into build/pypy-deps by a CPython pip
-#   pypy-i386  scripts/build-python-ext.sh scripts/pypy-i386 (-m32) ->
-#              build/ext-pypy-i386; the same pytest, under qemu-i386 (no numpy:
-#              PyPI has no wheel for it, so those tests skip)
-# tourloom_kit comes from python/ on the PyPy legs.
+#   cpython    the wheel of python3 (cp311 here)       build/venv-cpython
+#              with the kit and plot extras, numpy and dask's distributed
+#   pypy       PyPy 3.9 x86_64 (pp39), with numpy      build/venv-pp39
+#              and tqdm
+#   pypy-i386  PyPy 3.9 for 32-bit x86 (pp39-i686);    build/venv-pp39-i686
+#              pip and pytest run under qemu-i386 (no numpy: PyPI has no
+#              wheel for it, so those tests skip)
+#   typing     in build/venv-cpython: mypy's stubtest of tourloom.pyi against
+#              the installed module, and the README's typed recipe through
+#              `mypy --strict` and run (tests/typing)
+#   any wheel target of scripts/python-env.sh (cp39 ... cp313, pp39, pp39-i686)
 #
-#   scripts/test-python.sh                 # all three, in that order
-#   scripts/test-python.sh pypy pypy-i386  # just those legs
+#   scripts/test-python.sh                    # cpython pypy pypy-i386 typing
+#   scripts/test-python.sh cp39 cp313         # the same suite on those wheels
 #
-# Missing PyPy pieces are installed with scripts/install-deps.sh pypy.
-# Environment: PYTHON (default python3) for the cpython leg, PYTEST_ARGS
-# (extra pytest arguments, e.g. "-x -k schedule").
+# Each wheel is built once per run and reused by every leg that needs it;
+# build/venv-cpython stays for the examples and the benchmark tools
+# (scripts/module-python.sh). Missing PyPy pieces are installed with
+# scripts/install-deps.sh pypy. Environment: PYTEST_ARGS (extra pytest
+# arguments, e.g. "-x -k schedule").
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
-PYTHON=${PYTHON:-python3}
+# shellcheck source=python-env.sh
+source "$ROOT/scripts/python-env.sh"
 read -r -a EXTRA <<<"${PYTEST_ARGS:-}"
-DEBIAN_PYTEST=/usr/lib/python3/dist-packages
-PYTEST=(-m pytest tests/python -p no:cacheprovider -q "${EXTRA[@]}")
 
 header() {
   printf '\n==================================================================\n'
@@ -34,57 +39,104 @@ header() {
   printf '==================================================================\n'
 }
 
-need_pypy_deps() {
-  command -v pypy3 >/dev/null 2>&1 || return 0
-  [[ -d $DEBIAN_PYTEST/pytest || -d $DEBIAN_PYTEST/_pytest ]] || return 0
-  [[ -x ${PYPY_I386_ROOT:-/opt/pypy-i386}/usr/bin/pypy3 ]] || return 0
-  command -v qemu-i386 >/dev/null 2>&1 || return 0
-  return 1
+# leg_target LEG: the wheel target a leg installs.
+leg_target() {
+  case $1 in
+    cpython|typing) python3 -c 'import sys; print("cp%d%d" % sys.version_info[:2])' ;;
+    pypy) echo pp39 ;;
+    pypy-i386) echo pp39-i686 ;;
+    *) echo "$1" ;;
+  esac
 }
 
-leg_cpython() {
-  local venv=$ROOT/build/venv-cpython
-  "$PYTHON" -m venv --clear "$venv"
-  "$venv/bin/python" -m pip install -q ".[test,kit,plot]" numpy "dask[distributed]"
-  "$venv/bin/python" -c 'import sys, tourloom; print("tourloom from", tourloom.__file__, "on", sys.version.split()[0])'
-  "$venv/bin/python" "${PYTEST[@]}"
-  "$venv/bin/python" examples/delivery_day.py >/dev/null
+leg_venv() {
+  case $1 in
+    cpython|typing) echo "$ROOT/build/venv-cpython" ;;
+    *) echo "$ROOT/build/venv-$(leg_target "$1")" ;;
+  esac
 }
 
-# PyPy wheels for the x86_64 PyPy (which has no pip of its own), fetched by
-# a CPython pip for that interpreter's tag into build/pypy-deps.
-pypy_deps() {
-  local deps=$ROOT/build/pypy-deps tag
-  tag=$(pypy3 -c 'import sys; v = sys.version_info; print("%d%d" % (v[0], v[1]))')
-  if PYTHONPATH=$deps pypy3 -c 'import numpy, tqdm' >/dev/null 2>&1; then return 0; fi
-  local tools=$ROOT/build/venv-tools
-  [[ -x $tools/bin/python ]] || "$PYTHON" -m venv "$tools"
-  "$tools/bin/python" -m pip install -q --upgrade --target "$deps" --only-binary=:all: --implementation pp \
-    --python-version "${tag:0:1}.${tag:1}" --abi "pypy${tag}_pp73" --platform manylinux2014_x86_64 numpy tqdm
+# leg_packages LEG WHEEL: what a leg installs besides pytest: the kit's
+# extras and numpy and dask's distributed where PyPI has wheels for them
+# (numpy and tqdm for the x86_64 PyPy; no numpy for the 32-bit PyPy, whose
+# numpy tests skip).
+leg_packages() {
+  case $1 in
+    cpython|typing) echo "$2[test,kit,plot] numpy dask[distributed]" ;;
+    pypy|pp39) echo "$2[test] numpy tqdm" ;;
+    pypy-i386|pp39-i686) echo "$2[test]" ;;
+    *) echo "$2[test,kit] numpy" ;;
+  esac
 }
 
-leg_pypy() {
-  scripts/build-python-ext.sh pypy3 build/ext-pypy3
-  pypy_deps
-  PYTHONPATH=$ROOT/build/ext-pypy3:$ROOT/python:$ROOT/build/pypy-deps:$DEBIAN_PYTEST pypy3 "${PYTEST[@]}"
+# wheel_of TARGET: the wheel build-wheels.sh left in dist/ for TARGET.
+wheel_of() {
+  local interpreter
+  interpreter=$(target_interpreter "$1")
+  interpreter_facts "$interpreter"
+  local abi=${py_tag%-*} arch=${py_tag##*-linux_}
+  compgen -G "$ROOT/dist/tourloom-*-$abi-*manylinux*_$arch.whl" | head -n1
 }
 
-leg_pypy_i386() {
-  scripts/build-python-ext.sh scripts/pypy-i386 build/ext-pypy-i386
-  PYTHONPATH=$ROOT/build/ext-pypy-i386:$ROOT/python:$DEBIAN_PYTEST scripts/pypy-i386 "${PYTEST[@]}"
+# A scratch folder outside the tree for pytest to start from.
+SCRATCH=$(mktemp -d)
+trap 'rm -rf "$SCRATCH"' EXIT
+
+run_suite() {
+  local leg=$1 target venv wheel
+  target=$(leg_target "$leg")
+  venv=$(leg_venv "$leg")
+  wheel=$(wheel_of "$target")
+  echo "test-python: $(basename "$wheel") into a fresh $venv"
+  make_env "$target" "$venv"
+  local extras
+  read -r -a extras <<<"$(leg_packages "$leg" "$wheel")"
+  "${env_pip[@]}" install -q --disable-pip-version-check "${extras[@]}"
+  (
+    cd "$SCRATCH"
+    "$env_python" -c '
+import sys, sysconfig, tourloom
+where = tourloom.__file__
+print("tourloom from", where, "on", sys.implementation.name, sys.version.split()[0], "%d-bit" % (sys.maxsize.bit_length() + 1))
+assert where.startswith(sysconfig.get_paths()["platlib"]), "not the installed module: " + where'
+    "$env_python" -m pytest "$ROOT/tests/python" -p no:cacheprovider -q "${EXTRA[@]}"
+    if [[ $leg == cpython ]]; then "$env_python" "$ROOT/examples/delivery_day.py" >/dev/null; fi
+  )
+}
+
+leg_typing() {
+  local venv target wheel
+  venv=$(leg_venv typing)
+  target=$(leg_target typing)
+  wheel=$(wheel_of "$target")
+  if [[ -x $venv/bin/python ]]; then
+    env_python=$venv/bin/python
+    env_pip=("$env_python" -m pip)
+  else
+    make_env "$target" "$venv"
+  fi
+  # The wheel just built, whatever an earlier run left in the environment.
+  "${env_pip[@]}" install -q --disable-pip-version-check --force-reinstall --no-deps "$wheel"
+  "${env_pip[@]}" install -q --disable-pip-version-check "$wheel[test]" mypy numpy
+  (cd "$SCRATCH" && "$env_python" -m pytest "$ROOT/tests/typing" -p no:cacheprovider -q "${EXTRA[@]}")
 }
 
 legs=("$@")
-[[ ${#legs[@]} -eq 0 ]] && legs=(cpython pypy pypy-i386)
+[[ ${#legs[@]} -eq 0 ]] && legs=(cpython pypy pypy-i386 typing)
+targets=()
 for leg in "${legs[@]}"; do
   case $leg in
-    cpython) ;;
-    pypy|pypy-i386)
-      if need_pypy_deps && [[ -x scripts/install-deps.sh ]]; then scripts/install-deps.sh pypy; fi ;;
-    -h|--help) sed -n '2,24p' "$0"; exit 0 ;;
-    *) echo "test-python.sh: unknown leg '$leg' (cpython, pypy, pypy-i386)" >&2; exit 2 ;;
+    -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
+    cpython|pypy|pypy-i386|typing) ;;
+    *) [[ " ${TOURLOOM_TARGETS[*]} " == *" $leg "* ]] ||
+         { echo "test-python.sh: unknown leg '$leg' (cpython, pypy, pypy-i386, typing, ${TOURLOOM_TARGETS[*]})" >&2; exit 2; } ;;
   esac
+  target=$(leg_target "$leg")
+  [[ " ${targets[*]} " == *" $target "* ]] || targets+=("$target")
 done
+
+header "wheels: ${targets[*]}"
+bash "$ROOT/scripts/build-wheels.sh" "${targets[@]}"
 
 declare -A outcome seconds
 failed=0
@@ -93,7 +145,7 @@ for leg in "${legs[@]}"; do
   start=$SECONDS
   # Outside any `if`, so that errexit holds inside the leg's subshell.
   set +e
-  (set -e; "leg_${leg//-/_}")
+  if [[ $leg == typing ]]; then (set -e; leg_typing); else (set -e; run_suite "$leg"); fi
   status=$?
   set -e
   if [[ $status -eq 0 ]]; then outcome[$leg]=passed; else outcome[$leg]=FAILED; failed=1; fi

@@ -227,9 +227,12 @@ class _Odd(metaclass=_ShortQualname):
     ],
 )
 def test_texts_of_misstated_length(call, expected):
+    kind, text = expected
     for _ in range(20):  # a write past a buffer may show only later
         exc = raised(call)
-        assert (type(exc), str(exc)) == expected
+        # CPython 3.13 adds " and no __dict__ for setting new attributes" to
+        # its own message; the text up to the closing quote is what counts.
+        assert type(exc) is kind and str(exc).startswith(text), str(exc)
 
 
 def _closed_objects():
