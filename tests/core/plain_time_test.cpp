@@ -144,7 +144,7 @@ TEST(PlainTime, MonotoneWhereTheBoundsRelyOnIt) {
 TEST(PlainTime, LaterStartsNoBetterWhereOnlyTheOpeningHeldUp) {
     Rng rng(0x0dde7);
     int held = 0;
-    for (int c = 0; c < 1'500; ++c) {
+    for (int c = 0; c < 400; ++c) {
         std::vector<RawPair> windows;
         std::uint64_t t = day + rng() % 300;
         for (std::size_t k = 0, count = 2 + static_cast<std::size_t>(rng() % 3); k < count; ++k) {
@@ -171,14 +171,16 @@ TEST(PlainTime, LaterStartsNoBetterWhereOnlyTheOpeningHeldUp) {
             if (here.first != plain.finish_held_by_hours_only(start, 0)) continue;
             ++held;
             SCOPED_TRACE(testing::Message() << "case " << c << ", held by the opening only from " << start);
-            for (std::int64_t later = start + 1; later < begin + 800; ++later) {
+            // Every later start within the next 300 s: the windows and short
+            // days here all fall inside that reach.
+            for (std::int64_t later = start + 1; later < start + 300; ++later) {
                 const auto there = finish(later);
                 ASSERT_LE(here.first, there.first) << "later start " << later;
                 ASSERT_LE(here.second, there.second) << "later start " << later;
             }
         }
     }
-    EXPECT_GT(held, 1'000);  // the property was put to the test
+    EXPECT_GT(held, 300);  // the property was put to the test
 }
 
 // Several windows: a later start can end earlier (a deferral into a later
