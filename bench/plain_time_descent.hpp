@@ -67,6 +67,8 @@ struct PlainModel {
 
     // One action from t: waits for the window (work only) and the hours,
     // defers work that would end in another window, cuts at the close.
+    // Written out apart from the solver's kernel on purpose: the baseline is
+    // what a first implementation writes, and it checks the kernel's search.
     std::int64_t act(std::int64_t t, std::int64_t duration, std::ptrdiff_t loc, std::int64_t& lateness) const {
         std::int64_t current = t, remaining = duration;
         while (remaining > 0) {

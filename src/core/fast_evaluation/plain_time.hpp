@@ -72,8 +72,6 @@ public:
     // The end of its last window, in list order (lateness is measured there).
     std::int64_t last_end(std::size_t location) const noexcept { return last_end_[location]; }
     bool single_window(std::size_t location) const noexcept { return single_window_[location] != 0; }
-    // The start of a location's first window.
-    std::int64_t first_start(std::size_t location) const noexcept { return windows_.start[offset_[location]]; }
     bool has_hours() const noexcept { return has_hours_; }
     // Starts ascending, each window ending before the next starts.
     bool ordered(std::size_t location) const noexcept { return ordered_[location] != 0; }

@@ -148,7 +148,7 @@ bool TimeResume::shifts(std::size_t location, std::int64_t arrive, std::int64_t 
     // has reached. Work of no duration neither waits nor is late.
     const std::int64_t last_end = model_.last_end(location);
     return model_.job(location) == 0 ||
-           (leave > last_end && (arrive > last_end || (model_.single_window(location) && arrive >= model_.first_start(location))));
+           (leave > last_end && (arrive > last_end || (model_.single_window(location) && arrive >= model_.tour_start(location))));
 }
 
 bool TimeResume::reversed_segment(Walk& w, std::size_t i, std::size_t j, const Candidate& c) {
