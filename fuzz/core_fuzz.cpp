@@ -259,7 +259,7 @@ std::string describe_matrix(const RawMatrix& m) {
 }
 
 std::string describe(const Instance& x) {
-    std::string s = "distances " + describe_matrix(x.input.distance_matrix);
+    std::string s = "distances " + describe_matrix(std::get<RawMatrix>(x.input.distance_matrix));
     if (x.input.duration_matrix) s += "\ndurations " + describe_matrix(*x.input.duration_matrix);
     if (x.input.job_durations) s += "\njobs " + describe_matrix({*x.input.job_durations});
     if (x.input.time_windows) {
@@ -432,7 +432,7 @@ Side build(const Instance& x, Evaluation evaluation) {
     side.setup_panic = panic_of([&] {
         Penalizer p(DistanceMatrix(x.input.distance_matrix), make_scheduler(x));
         Solution initial = p.penalize(x.start, false);
-        side.solver = std::make_unique<Solver>(std::move(p), std::nullopt, x.input.distance_matrix.size(), std::move(initial),
+        side.solver = std::make_unique<Solver>(std::move(p), std::nullopt, row_count(x.input.distance_matrix), std::move(initial),
                                                evaluation);
     });
     return side;
@@ -467,7 +467,7 @@ std::pair<std::optional<Solution>, std::optional<std::string>> differential(cons
     if (reference.solver->uses_fast_distance() || reference.solver->uses_fast_time())
         fail("the reference solver took a fast path");
 
-    const std::size_t n = x.input.distance_matrix.size();
+    const std::size_t n = row_count(x.input.distance_matrix);
     check_solution(reference.solver->penalizer(), reference.solver->current_solution(), n, "initial");
     for (int round = 0;; ++round) {
         if (round > 100'000) fail("the descent does not end");
@@ -501,7 +501,7 @@ std::pair<std::optional<Solution>, std::optional<std::string>> differential(cons
 // exactly the descent the differential ran.
 void check_solve(const Instance& x, const std::optional<Solution>& descent_end,
                  const std::optional<std::string>& descent_panic) {
-    const std::size_t n = x.input.distance_matrix.size();
+    const std::size_t n = row_count(x.input.distance_matrix);
     std::optional<Penalizer> p;
     const auto transform_panic = panic_of([&] { p.emplace(DistanceMatrix(x.input.distance_matrix), make_scheduler(x)); });
     Route identity(n);
@@ -585,7 +585,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const auto& probe : x.probes) {
             Route route = x.start;
             local_moves::sweep_order[probe.neighbourhood].move(route, probe.i, probe.j);
-            check_probe(*p, route, x.input.distance_matrix.size());
+            check_probe(*p, route, row_count(x.input.distance_matrix));
         }
     }
     check_solve(x, descent_end, descent_panic);

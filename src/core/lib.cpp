@@ -14,7 +14,7 @@ PyOutput solve(RawInput input) {
     std::optional<Span> limit;
     if (input.time_limit) limit = time::time_input::seconds_to_span(*input.time_limit);
 
-    const std::size_t location_count = input.distance_matrix.size();
+    const std::size_t location_count = row_count(input.distance_matrix);
     penalizer::Penalizer penalizer(distance::distance_matrix::DistanceMatrix(std::move(input.distance_matrix)),
                                    std::move(scheduler));
     output::Route identity(location_count);

@@ -59,41 +59,12 @@ U byte_swapped(U v) noexcept {
     }
 }
 
-// Reads `count` items of type U, `stride` bytes apart from `first`, into
-// `out`. Signed items are read through their unsigned type: a non-negative
-// one has the same value either way, and a negative one declines the whole
-// array, so only the sign bits are gathered. False when an item is negative.
-template <class U>
-bool read_items(const char* first, Py_ssize_t count, Py_ssize_t stride, bool swapped, bool is_signed,
-                std::uint64_t* out) noexcept {
-    U seen = 0;
-    if (!swapped && stride == static_cast<Py_ssize_t>(sizeof(U))) {
-        for (Py_ssize_t i = 0; i < count; ++i) {
-            U v;
-            std::memcpy(&v, first + i * static_cast<Py_ssize_t>(sizeof(U)), sizeof v);
-            seen |= v;
-            out[i] = v;
-        }
-    } else {
-        for (Py_ssize_t i = 0; i < count; ++i) {
-            U v;
-            std::memcpy(&v, first + i * stride, sizeof v);  // items need not be aligned
-            if (swapped) v = byte_swapped(v);
-            seen |= v;
-            out[i] = v;
-        }
-    }
-    return !is_signed || (seen >> (8 * sizeof(U) - 1)) == 0;
-}
-
-using ItemReader = bool (*)(const char*, Py_ssize_t, Py_ssize_t, bool, bool, std::uint64_t*) noexcept;
-
-// How the items of a buffer are read: its struct-module format must be one
-// integer code with an optional byte-order prefix. The item size comes from
-// the view itself (with a prefix the codes mean standard sizes, without one
-// native sizes; the view's itemsize is right in both cases).
+// How the items of a buffer are stored: its struct-module format must be
+// one integer code with an optional byte-order prefix. The item size comes
+// from the view itself (with a prefix the codes mean standard sizes,
+// without one native sizes; the view's itemsize is right in both cases).
 struct ItemLayout {
-    ItemReader read;
+    Py_ssize_t size;
     bool swapped;
     bool is_signed;
 };
@@ -108,16 +79,109 @@ std::optional<ItemLayout> integer_layout(const Py_buffer& view) noexcept {
         default: break;
     }
     if (format[0] == '\0' || format[1] != '\0' || std::strchr("bBhHiIlLqQ", format[0]) == nullptr) return std::nullopt;
-    const bool is_signed = format[0] >= 'a' && format[0] <= 'z';
-    const bool swapped = big_endian != (std::endian::native == std::endian::big);
-    switch (view.itemsize) {
-        case 1: return ItemLayout{read_items<std::uint8_t>, swapped, is_signed};
-        case 2: return ItemLayout{read_items<std::uint16_t>, swapped, is_signed};
-        case 4: return ItemLayout{read_items<std::uint32_t>, swapped, is_signed};
-        case 8: return ItemLayout{read_items<std::uint64_t>, swapped, is_signed};
-        default: return std::nullopt;
+    return ItemLayout{view.itemsize, big_endian != (std::endian::native == std::endian::big),
+                      format[0] >= 'a' && format[0] <= 'z'};
+}
+
+// Calls read(U{}) with U the unsigned type of the layout's item size, and
+// returns its verdict; false for a size no integer type has.
+template <class Read>
+bool with_item_type(const ItemLayout& layout, Read&& read) {
+    switch (layout.size) {
+        case 1: return read(std::uint8_t{});
+        case 2: return read(std::uint16_t{});
+        case 4: return read(std::uint32_t{});
+        case 8: return read(std::uint64_t{});
+        default: return false;
     }
 }
+
+// `count` items, `stride` bytes apart from `first`: a 1-D array, or one row
+// of a 2-D one. Items need not be aligned, so they are read with memcpy.
+struct Line {
+    const char* first;
+    Py_ssize_t count;
+    Py_ssize_t stride;
+
+    template <class U>
+    bool contiguous() const noexcept { return stride == static_cast<Py_ssize_t>(sizeof(U)); }
+};
+
+// The bitwise OR of a line's items as stored. Swapping the bytes of the OR
+// gives the OR of the values, so the byte order is undone once, by the
+// caller, not per item; the OR then tells both whether a signed item is
+// negative (its sign bit) and the width the largest value needs.
+template <class U>
+U stored_bits(const Line& line) noexcept {
+    U seen = 0;
+    if (line.contiguous<U>()) {
+        for (Py_ssize_t i = 0; i < line.count; ++i) {
+            U v;
+            std::memcpy(&v, line.first + i * static_cast<Py_ssize_t>(sizeof(U)), sizeof v);
+            seen |= v;
+        }
+    } else {
+        for (Py_ssize_t i = 0; i < line.count; ++i) {
+            U v;
+            std::memcpy(&v, line.first + i * line.stride, sizeof v);
+            seen |= v;
+        }
+    }
+    return seen;
+}
+
+// The line's values into `out`, each of which holds them all (the caller
+// chose Entry from the OR of the values). Signed items are read through
+// their unsigned type: with no negative item, the values are the same.
+template <class U, class Entry>
+void copy_line(const Line& line, bool swapped, Entry* out) noexcept {
+    if (!swapped && line.contiguous<U>()) {
+        for (Py_ssize_t i = 0; i < line.count; ++i) {
+            U v;
+            std::memcpy(&v, line.first + i * static_cast<Py_ssize_t>(sizeof(U)), sizeof v);
+            out[i] = static_cast<Entry>(v);
+        }
+    } else {
+        for (Py_ssize_t i = 0; i < line.count; ++i) {
+            U v;
+            std::memcpy(&v, line.first + i * line.stride, sizeof v);
+            out[i] = static_cast<Entry>(swapped ? byte_swapped(v) : v);
+        }
+    }
+}
+
+// The OR of the values of the given lines, or nothing when one of them is
+// a negative signed item.
+template <class U, class Lines>
+std::optional<std::uint64_t> value_bits(const Lines& lines, const ItemLayout& layout) noexcept {
+    U seen = 0;
+    for (const Line& line : lines) seen |= stored_bits<U>(line);
+    if (layout.swapped) seen = byte_swapped(seen);
+    if (layout.is_signed && (seen >> (8 * sizeof(U) - 1)) != 0) return std::nullopt;
+    return seen;
+}
+
+// The rows of a 2-D view as lines, without copying anything.
+class Rows {
+public:
+    explicit Rows(const Py_buffer& view) noexcept : view_(view) {}
+    Py_ssize_t size() const noexcept { return view_.shape[0]; }
+    Line operator[](Py_ssize_t r) const noexcept {
+        return {static_cast<const char*>(view_.buf) + r * view_.strides[0], view_.shape[1], view_.strides[1]};
+    }
+    struct Iterator {
+        const Rows* rows;
+        Py_ssize_t r;
+        Line operator*() const noexcept { return (*rows)[r]; }
+        Iterator& operator++() noexcept { ++r; return *this; }
+        bool operator!=(const Iterator& other) const noexcept { return r != other.r; }
+    };
+    Iterator begin() const noexcept { return {this, 0}; }
+    Iterator end() const noexcept { return {this, size()}; }
+
+private:
+    const Py_buffer& view_;
+};
 
 // Calls read(view, layout) when `obj` is an exact numpy array of integers
 // with `ndim` dimensions; false, with no error set, for anything else.
@@ -135,27 +199,47 @@ bool with_integer_buffer(PyObject* obj, int ndim, Read&& read) {
 
 bool read_integer_array(PyObject* obj, RawList& out) {
     return with_integer_buffer(obj, 1, [&](const Py_buffer& view, const ItemLayout& layout) {
-        out.assign(static_cast<std::size_t>(view.shape[0]), 0);
-        return layout.read(static_cast<const char*>(view.buf), view.shape[0], view.strides[0], layout.swapped,
-                           layout.is_signed, out.data());
+        return with_item_type(layout, [&](auto item) {
+            using U = decltype(item);
+            const Line line[] = {{static_cast<const char*>(view.buf), view.shape[0], view.strides[0]}};
+            if (!value_bits<U>(line, layout)) return false;
+            out.resize(static_cast<std::size_t>(view.shape[0]));
+            copy_line<U>(line[0], layout.swapped, out.data());
+            return true;
+        });
     });
 }
 
 bool read_integer_matrix(PyObject* obj, RawMatrix& out) {
     return with_integer_buffer(obj, 2, [&](const Py_buffer& view, const ItemLayout& layout) {
-        const Py_ssize_t rows = view.shape[0], columns = view.shape[1];
-        const char* first = static_cast<const char*>(view.buf);
-        out.clear();
-        out.resize(static_cast<std::size_t>(rows));
-        for (Py_ssize_t r = 0; r < rows; ++r) {
-            std::vector<std::uint64_t>& row = out[static_cast<std::size_t>(r)];
-            row.resize(static_cast<std::size_t>(columns));
-            if (!layout.read(first + r * view.strides[0], columns, view.strides[1], layout.swapped, layout.is_signed,
-                             row.data())) {
-                return false;
+        return with_item_type(layout, [&](auto item) {
+            using U = decltype(item);
+            const Rows rows(view);
+            if (!value_bits<U>(rows, layout)) return false;
+            out.assign(static_cast<std::size_t>(rows.size()), RawList(static_cast<std::size_t>(view.shape[1])));
+            for (Py_ssize_t r = 0; r < rows.size(); ++r) {
+                copy_line<U>(rows[r], layout.swapped, out[static_cast<std::size_t>(r)].data());
             }
-        }
-        return true;
+            return true;
+        });
+    });
+}
+
+bool read_integer_square(PyObject* obj, SquareMatrix& out) {
+    return with_integer_buffer(obj, 2, [&](const Py_buffer& view, const ItemLayout& layout) {
+        const Py_ssize_t n = view.shape[0];
+        if (n == 0 || view.shape[1] != n) return false;
+        return with_item_type(layout, [&](auto item) {
+            using U = decltype(item);
+            const Rows rows(view);
+            const std::optional<std::uint64_t> bits = value_bits<U>(rows, layout);
+            if (!bits) return false;
+            const auto size = static_cast<std::size_t>(n);
+            out = SquareMatrix::filled(size, *bits, [&](auto* flat) {
+                for (Py_ssize_t r = 0; r < n; ++r) copy_line<U>(rows[r], layout.swapped, flat + static_cast<std::size_t>(r) * size);
+            });
+            return true;
+        });
     });
 }
 

@@ -16,6 +16,7 @@
 #include <Python.h>
 
 #include "raw_input.hpp"
+#include "square_matrix.hpp"
 
 namespace tourloom::python {
 
@@ -23,5 +24,8 @@ namespace tourloom::python {
 // set and nothing meaningful in `out`, when the item path has to read it.
 bool read_integer_array(PyObject* obj, RawList& out);
 bool read_integer_matrix(PyObject* obj, RawMatrix& out);
+// The same for a square array of at least one row, read straight into the
+// narrow block the solve keeps, so that no 64-bit copy is ever made.
+bool read_integer_square(PyObject* obj, SquareMatrix& out);
 
 }  // namespace tourloom::python

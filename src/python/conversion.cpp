@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "buffer_conversion.hpp"
@@ -86,6 +87,17 @@ bool extract_list(PyObject* obj, RawList& out) {
 
 bool extract_matrix(PyObject* obj, RawMatrix& out) {
     return read_integer_matrix(obj, out) || extract_sequence(obj, out, extract_list);
+}
+
+bool extract_distances(PyObject* obj, RawDistances& out) {
+    if (SquareMatrix square; read_integer_square(obj, square)) {
+        out = std::move(square);
+        return true;
+    }
+    RawMatrix rows;
+    if (!extract_matrix(obj, rows)) return false;
+    out = std::move(rows);
+    return true;
 }
 
 bool extract_pair(PyObject* obj, RawPair& out) {

@@ -21,6 +21,9 @@ namespace tourloom::python {
 bool extract_u64(PyObject* obj, std::uint64_t& out);
 bool extract_list(PyObject* obj, RawList& out);
 bool extract_matrix(PyObject* obj, RawMatrix& out);
+// A matrix of distances: read like extract_matrix, but a square numpy array
+// goes straight into the narrow block the solve keeps.
+bool extract_distances(PyObject* obj, RawDistances& out);
 bool extract_pair(PyObject* obj, RawPair& out);
 bool extract_time_windows(PyObject* obj, RawTimeWindows& out);
 

@@ -64,7 +64,7 @@ PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
 
         // Strictly in parameter order: the first failure ends the call.
         RawInput input;
-        if (!extract_matrix(slots[at(Parameter::distance_matrix)], input.distance_matrix)) {
+        if (!extract_distances(slots[at(Parameter::distance_matrix)], input.distance_matrix)) {
             prefix_argument_name(solve_parameters[at(Parameter::distance_matrix)]);
             return nullptr;
         }

@@ -11,6 +11,8 @@
 #include <memory>
 #include <numeric>
 #include <random>
+#include <string>
+#include <type_traits>
 
 #include "fast_evaluation/eligibility.hpp"
 #include "solver.hpp"
@@ -20,7 +22,6 @@ namespace tourloom::solver {
 namespace {
 
 using penalizer::DistanceMatrix;
-using penalties::distance::distance_matrix::EntryWidth;
 using Rng = std::mt19937_64;
 
 constexpr std::uint64_t u16_max = UINT16_MAX;
@@ -55,6 +56,45 @@ TEST(DistanceWidth, NarrowestWidthHoldingTheLargestEntry) {
         EXPECT_TRUE(panics_with([&] { (void)matrix.distance(3, 0); }, "index out of bounds: the len is 3 but the index is 3"));
         EXPECT_TRUE(panics_with([&] { (void)matrix.distance(0, 5); }, "index out of bounds: the len is 3 but the index is 5"));
         EXPECT_TRUE(panics_with([&] { (void)matrix.distance(9, 7); }, "index out of bounds: the len is 3 but the index is 9"));
+    }
+}
+
+// A block filled straight (as the binding does from an array's buffer) is
+// the block the rows give: same width, same entries, whether or not it is
+// large enough for huge pages; copies are deep and equal, a matrix moved
+// from is empty.
+TEST(DistanceWidth, FilledBlockIsTheOneTheRowsGive) {
+    Rng rng(0xb10c);
+    for (const std::uint64_t limit : {u16_max, u16_max + 1, u32_max, u32_max + 1, u64_max}) {
+        for (const std::size_t n : {1U, 3U, 1025U}) {  // 1025² 16-bit entries pass 2 MiB
+            SCOPED_TRACE(testing::Message() << "limit " << limit << " n=" << n);
+            RawMatrix m(n, RawList(n, 0));
+            for (auto& row : m)
+                for (auto& v : row) v = rng() % (limit / 2 + 1);
+            m[n / 2][n - 1] = limit;
+            std::uint64_t bits = 0;
+            for (const auto& row : m)
+                for (const std::uint64_t v : row) bits |= v;
+            const SquareMatrix filled = SquareMatrix::filled(n, bits, [&](auto* out) {
+                for (const auto& row : m)
+                    for (const std::uint64_t v : row) *out++ = static_cast<std::remove_pointer_t<decltype(out)>>(v);
+            });
+            const DistanceMatrix from_rows(m);
+            EXPECT_EQ(filled.width(), from_rows.width());
+            EXPECT_EQ(filled.width(), width_holding(limit));
+            SquareMatrix copy = filled;
+            EXPECT_TRUE(copy == filled);
+            const DistanceMatrix from_block(std::move(copy));
+            EXPECT_EQ(copy.size(), 0U);
+            ASSERT_TRUE(from_block.is_square());
+            ASSERT_EQ(from_block.row_count(), n);
+            for (std::size_t a = 0; a < n; a += 1 + n / 7)
+                for (std::size_t b = 0; b < n; ++b) ASSERT_EQ(from_block.distance(a, b), m[a][b]);
+            EXPECT_EQ(from_block.distance(n / 2, n - 1), limit);
+            EXPECT_TRUE(panics_with([&] { (void)from_block.distance(n, 0); },
+                                    "index out of bounds: the len is " + std::to_string(n) + " but the index is " +
+                                        std::to_string(n)));
+        }
     }
 }
 

@@ -114,7 +114,7 @@ void expect_same_descent(const RawInput& in, const Route& start, bool expect_fas
     const auto make = [&](Evaluation e) {
         Penalizer p = penalizer_of(in);
         Solution initial = p.penalize(start, false);
-        return std::make_unique<Solver>(std::move(p), std::nullopt, in.distance_matrix.size(), std::move(initial), e);
+        return std::make_unique<Solver>(std::move(p), std::nullopt, row_count(in.distance_matrix), std::move(initial), e);
     };
     auto reference = make(Evaluation::Reference);
     auto fast = make(Evaluation::Automatic);

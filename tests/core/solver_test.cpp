@@ -58,7 +58,7 @@ TEST(Sweep, CandidatesPerSweepWhenNothingIsAccepted) {
 }
 
 TEST(Sweep, TwoLocationsNeverSwap) {
-    const auto out = solve({.distance_matrix = {{0, 3}, {8, 0}}});
+    const auto out = solve({.distance_matrix = RawMatrix{{0, 3}, {8, 0}}});
     EXPECT_EQ(out.route, (Route{0, 1}));
     EXPECT_EQ(out.distance, 11u);
 }
@@ -165,7 +165,7 @@ TEST(Solve, TimeRangePanicsThroughTheDriver) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(panics_with([&] { solve({.distance_matrix = {{0, 1}, {1, 0}}, .duration_matrix = RawMatrix{{0, 5}, {5, 0}}, .job_durations = c.jobs, .time_windows = c.windows, .operation_times = c.hours}); },
+        EXPECT_TRUE(panics_with([&] { solve({.distance_matrix = RawMatrix{{0, 1}, {1, 0}}, .duration_matrix = RawMatrix{{0, 5}, {5, 0}}, .job_durations = c.jobs, .time_windows = c.windows, .operation_times = c.hours}); },
                                 c.message));
     }
 }
@@ -174,21 +174,21 @@ TEST(Solve, TimeRangePanicsThroughTheDriver) {
 TEST(Solve, DistanceTotalsNeverWrap) {
     // Forward cycle 0→1→2→0 costs 30; the reverse cycle costs 2^65 + 3,
     // which a 64-bit sum would see as 3.
-    const auto out = solve({.distance_matrix = {{0, 10, u64_max}, {5, 0, 10}, {10, u64_max, 0}}});
+    const auto out = solve({.distance_matrix = RawMatrix{{0, 10, u64_max}, {5, 0, 10}, {10, u64_max, 0}}});
     EXPECT_EQ(out.distance, 30u);
     EXPECT_EQ(out.route, identity(3));
     // A best tour of exactly 2^64 − 1 is reported as it is...
-    const auto edge = solve({.distance_matrix = {{0, u64_max - 1}, {1, 0}}});
+    const auto edge = solve({.distance_matrix = RawMatrix{{0, u64_max - 1}, {1, 0}}});
     EXPECT_EQ(edge.distance, u64_max);
     // ...and one beyond cannot be reported.
-    EXPECT_TRUE(panics_with([] { solve({.distance_matrix = {{0, u64_max}, {1, 0}}}); },
+    EXPECT_TRUE(panics_with([] { solve({.distance_matrix = RawMatrix{{0, u64_max}, {1, 0}}}); },
                             "attempt to add with overflow"));
 }
 
 TEST(Solve, TimeModelResultCarriesTheSchedule) {
     const std::uint64_t day = static_cast<std::uint64_t>(test_day);
     const std::uint64_t h = 3'600;
-    const auto out = solve({.distance_matrix = {{1, 2, 3}, {10, 20, 30}, {100, 200, 300}}, .duration_matrix = RawMatrix{{0, h, 2 * h}, {h, 0, h}, {2 * h, h, 0}}, .job_durations = RawList{h, h / 2, 2 * h}, .time_windows = RawTimeWindows{{{day + 8 * h, day + 18 * h}}, {{day + 12 * h, day + 13 * h}, {day + 15 * h, day + 16 * h}}, {{day + 9 * h, day + 10 * h}, {day + 11 * h, day + 12 * h}}}, .operation_times = RawPair{8 * h, 17 * h}});
+    const auto out = solve({.distance_matrix = RawMatrix{{1, 2, 3}, {10, 20, 30}, {100, 200, 300}}, .duration_matrix = RawMatrix{{0, h, 2 * h}, {h, 0, h}, {2 * h, h, 0}}, .job_durations = RawList{h, h / 2, 2 * h}, .time_windows = RawTimeWindows{{{day + 8 * h, day + 18 * h}}, {{day + 12 * h, day + 13 * h}, {day + 15 * h, day + 16 * h}}, {{day + 9 * h, day + 10 * h}, {day + 11 * h, day + 12 * h}}}, .operation_times = RawPair{8 * h, 17 * h}});
     ASSERT_TRUE(out.time_report);
     const auto& r = *out.time_report;
     ASSERT_FALSE(r.events.empty());

@@ -75,6 +75,27 @@ def test_the_time_model_from_arrays(dtype):
                          time_windows=windows, operation_times=(6 * hour, 18 * hour))
 
 
+# The largest entry fixes how narrow the solve keeps a square array; the
+# entries are scaled so that any one read in too few bits changes the tour or
+# its distance.
+WIDTH_LIMITS = [(2**8 - 1, "u1"), (2**16 - 1, "u2"), (2**16, "i4"), (2**32 - 1, "u4"), (2**32, "i8"),
+                (2**63 - 1, "i8"), (U64 - 1, "u8")]
+
+
+@pytest.mark.parametrize("largest,dtype", WIDTH_LIMITS)
+@pytest.mark.parametrize("layout", ["<", ">", "strided"])
+def test_entries_at_every_storage_width_read_exactly(largest, dtype, layout):
+    base = BASE.astype(np.uint64)
+    scaled = base * np.uint64(max(1, largest // (2 * 96))) + base % np.uint64(5)
+    scaled[2, 5] = largest
+    arr = scaled.astype(np.dtype(dtype).newbyteorder(layout if layout != "strided" else "="))
+    if layout == "strided":
+        arr = np.repeat(arr, 2, axis=1)[:, ::2]  # every entry, two items apart
+    assert int(arr.max()) == largest
+    result = assert_same_as_items(distance_matrix=arr)
+    assert result == outcome(distance_matrix=scaled.tolist())
+
+
 def test_extreme_values():
     top = np.array([[0, U64 - 1], [0, 0]], dtype=np.uint64)
     assert assert_same_as_items(distance_matrix=top)[1] == U64 - 1

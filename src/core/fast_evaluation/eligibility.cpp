@@ -32,7 +32,6 @@ bool distance_path_eligible(const penalties::distance::distance_matrix::Distance
 }
 
 bool distance_fits_64_bits(const penalties::distance::distance_matrix::DistanceMatrix& distances) noexcept {
-    using penalties::distance::distance_matrix::EntryWidth;
     if (!distances.is_square()) return false;
     const std::size_t n = distances.row_count();
     // n entries below 2^32 each: n × n of them are in memory, so n < 2^32.

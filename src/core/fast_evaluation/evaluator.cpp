@@ -9,7 +9,6 @@ Evaluator choose_evaluator(const penalizer::Penalizer& penalizer, bool allow_fas
     const auto& distances = penalizer.distance_matrix();
     const auto& scheduler = penalizer.time_scheduler();
     if (!scheduler) {
-        using penalties::distance::distance_matrix::EntryWidth;
         if (distances.is_square() && distances.width() != EntryWidth::Bits64) {
             const bool symmetric = distance_is_symmetric(distances);
             if (distances.width() == EntryWidth::Bits16) {

@@ -1,54 +1,52 @@
 #include "penalties/distance/distance_matrix.hpp"
 
 #include <algorithm>
-#include <limits>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 namespace tourloom::penalties::distance::distance_matrix {
 
 namespace {
 
-// Copies the rows into a new flat block of `Entry`, releasing each row as
-// soon as it is copied, so that the raw rows and the block are never both
-// held whole. The block is left uninitialised (its pages are only taken as
-// they are written) and filled from the last row up: the rows were
-// allocated in order, so the freed memory is at the top of the heap, which
-// the allocator hands back to the system as it goes.
-template <class Entry>
-std::unique_ptr<Entry[]> flatten(RawMatrix& rows) {
+bool all_rows_full(const RawMatrix& rows) noexcept {
+    return !rows.empty() && std::all_of(rows.begin(), rows.end(), [&](const RawList& r) { return r.size() == rows.size(); });
+}
+
+// Copies the rows into a new flat block, releasing each row as soon as it is
+// copied, so that the raw rows and the block are never both held whole. The
+// block is filled from the last row up: the rows were allocated in order, so
+// the freed memory is at the top of the heap, which the allocator hands back
+// to the system as it goes.
+SquareMatrix flatten(RawMatrix& rows) {
+    std::uint64_t largest = 0;
+    for (const RawList& row : rows) largest = std::max(largest, *std::max_element(row.begin(), row.end()));
     const std::size_t n = rows.size();
-    auto flat = std::make_unique_for_overwrite<Entry[]>(n * n);
-    for (std::size_t a = n; a-- > 0;) {
-        Entry* out = flat.get() + a * n;
-        for (const std::uint64_t v : rows[a]) *out++ = static_cast<Entry>(v);
-        RawList().swap(rows[a]);
-    }
-    return flat;
+    return SquareMatrix::filled(n, largest, [&](auto* flat) {
+        using Entry = std::remove_pointer_t<decltype(flat)>;
+        for (std::size_t a = n; a-- > 0;) {
+            Entry* out = flat + a * n;
+            for (const std::uint64_t v : rows[a]) *out++ = static_cast<Entry>(v);
+            RawList().swap(rows[a]);
+        }
+    });
 }
 
 }  // namespace
 
-DistanceMatrix::DistanceMatrix(RawMatrix rows) : n_(rows.size()) {
-    square_ = n_ > 0;
-    std::uint64_t largest = 0;
-    for (const auto& row : rows) {
-        square_ = square_ && row.size() == n_;
-        if (!square_) break;
-        for (const std::uint64_t v : row) largest = std::max(largest, v);
-    }
-    if (!square_) {
-        rows_ = std::move(rows);
-        return;
-    }
-    if (largest <= std::numeric_limits<std::uint16_t>::max()) {
-        width_ = EntryWidth::Bits16;
-        flat16_ = flatten<std::uint16_t>(rows);
-    } else if (largest <= std::numeric_limits<std::uint32_t>::max()) {
-        width_ = EntryWidth::Bits32;
-        flat32_ = flatten<std::uint32_t>(rows);
+DistanceMatrix::DistanceMatrix(RawMatrix rows) {
+    if (all_rows_full(rows)) {
+        square_ = flatten(rows);
+        n_ = square_.size();
     } else {
-        width_ = EntryWidth::Bits64;
-        flat64_ = flatten<std::uint64_t>(rows);
+        n_ = rows.size();
+        rows_ = std::move(rows);
     }
 }
+
+DistanceMatrix::DistanceMatrix(SquareMatrix square) noexcept : n_(square.size()), square_(std::move(square)) {}
+
+DistanceMatrix::DistanceMatrix(RawDistances distances)
+    : DistanceMatrix(std::visit([](auto& d) { return DistanceMatrix(std::move(d)); }, distances)) {}
 
 }  // namespace tourloom::penalties::distance::distance_matrix

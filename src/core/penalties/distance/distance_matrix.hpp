@@ -3,11 +3,11 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "panic.hpp"
 #include "raw_input.hpp"
+#include "square_matrix.hpp"
 
 namespace tourloom::penalties::distance::distance_matrix {
 
@@ -39,12 +39,6 @@ struct DistanceTotal {
     }
 };
 
-// How many bits a square matrix keeps per entry: the fewest that hold its
-// largest entry. Real distances (metres, seconds) are mostly far below
-// 65 536 or 2^32, and a narrower copy is both what the solve holds in memory
-// and what the search reads per candidate.
-enum class EntryWidth : unsigned char { Bits16, Bits32, Bits64 };
-
 // Unsigned 64-bit distances, [from][to]. Rows may have any lengths; a square
 // matrix (the usual case) is kept as one flat n × n block in the narrowest
 // width, which is the only copy the solve holds and what the fast search
@@ -52,51 +46,38 @@ enum class EntryWidth : unsigned char { Bits16, Bits32, Bits64 };
 class DistanceMatrix {
 public:
     explicit DistanceMatrix(RawMatrix rows);
+    explicit DistanceMatrix(SquareMatrix square) noexcept;
+    explicit DistanceMatrix(RawDistances distances);
 
     // Entry `to` of row `from`; panics with the index message, testing
     // `from` against the number of rows first, then `to` against that row.
     std::uint64_t distance(std::size_t from, std::size_t to) const {
-        if (square_) {
+        if (is_square()) {
             if (from >= n_) panic_index(n_, from);
             if (to >= n_) panic_index(n_, to);
-            return unchecked(from, to);
+            return square_(from, to);
         }
         return at(at(rows_, from), to);
     }
 
     std::size_t row_count() const noexcept { return n_; }
-    // Every row has row_count() entries.
-    bool is_square() const noexcept { return square_; }
+    // Every row has row_count() entries, and there is at least one.
+    bool is_square() const noexcept { return square_.size() != 0; }
     // Square only.
-    EntryWidth width() const noexcept { return width_; }
+    EntryWidth width() const noexcept { return square_.width(); }
     // Square only: no bounds test.
-    std::uint64_t unchecked(std::size_t from, std::size_t to) const noexcept {
-        const std::size_t k = from * n_ + to;
-        switch (width_) {
-            case EntryWidth::Bits16: return flat16_[k];
-            case EntryWidth::Bits32: return flat32_[k];
-            case EntryWidth::Bits64: break;
-        }
-        return flat64_[k];
-    }
+    std::uint64_t unchecked(std::size_t from, std::size_t to) const noexcept { return square_(from, to); }
     // Square only: the n × n entries row by row when they are stored as
     // `Entry`, else nullptr.
     template <class Entry>
     const Entry* entries() const noexcept {
-        if constexpr (sizeof(Entry) == 2) return width_ == EntryWidth::Bits16 ? flat16_.get() : nullptr;
-        if constexpr (sizeof(Entry) == 4) return width_ == EntryWidth::Bits32 ? flat32_.get() : nullptr;
-        if constexpr (sizeof(Entry) == 8) return width_ == EntryWidth::Bits64 ? flat64_.get() : nullptr;
+        return square_.entries<Entry>();
     }
 
 private:
     std::size_t n_ = 0;
-    bool square_ = false;
-    EntryWidth width_ = EntryWidth::Bits64;
-    // Square matrices: exactly one of these holds the n × n entries.
-    std::unique_ptr<std::uint16_t[]> flat16_;
-    std::unique_ptr<std::uint32_t[]> flat32_;
-    std::unique_ptr<std::uint64_t[]> flat64_;
-    RawMatrix rows_;  // any other shape
+    SquareMatrix square_;  // square matrices
+    RawMatrix rows_;       // any other shape
 };
 
 }  // namespace tourloom::penalties::distance::distance_matrix
