@@ -21,8 +21,10 @@ that folder (a build of an earlier commit, e.g. by scripts/build-python-ext.sh),
 so that the ratio comes from one run on the same instances. With
 --keep-memory the allocator keeps freed memory, as in a long-running
 process whose heap has room, and the readings after the first reuse the
-last matrix's pages instead of new ones. Every cell
-checks that the array gives the same result as the list.
+last matrix's pages instead of new ones. With --no-huge-pages each cell
+process is refused transparent huge pages (prctl PR_SET_THP_DISABLE), as on
+a system that has them switched off: the matrix then gets its memory 4 KiB
+at a time. Every cell checks that the array gives the same result as the list.
 """
 
 from __future__ import annotations
@@ -38,8 +40,18 @@ import time
 KINDS = ("list", "int64", "uint64")
 
 
+def refuse_huge_pages() -> None:
+    import ctypes
+
+    pr_set_thp_disable = 41
+    if ctypes.CDLL(None, use_errno=True).prctl(pr_set_thp_disable, 1, 0, 0, 0) != 0:
+        raise OSError(ctypes.get_errno(), "prctl(PR_SET_THP_DISABLE)")
+
+
 def cell(n: int, kind: str, repeats: int) -> dict:
     """Runs in the child: time reading and solve(0) of one matrix."""
+    if os.environ.get("CONVERSION_BENCH_NO_HUGE_PAGES"):
+        refuse_huge_pages()
     import numpy as np
 
     import tourloom
@@ -74,8 +86,10 @@ def cell(n: int, kind: str, repeats: int) -> dict:
             "distance": out.distance, "faults": faults}
 
 
-def run_cell(n: int, kind: str, repeats: int, path: str | None, keep_memory: bool) -> dict:
+def run_cell(n: int, kind: str, repeats: int, path: str | None, keep_memory: bool, no_huge_pages: bool) -> dict:
     env = dict(os.environ, OPENBLAS_NUM_THREADS="1")  # numpy's idle BLAS threads would share the cores
+    if no_huge_pages:
+        env["CONVERSION_BENCH_NO_HUGE_PAGES"] = "1"
     if keep_memory:
         env["MALLOC_TRIM_THRESHOLD_"] = str(2**30)
     if path:
@@ -93,6 +107,8 @@ def main() -> int:
     parser.add_argument("--keep-memory", action="store_true",
                         help="let glibc keep freed memory (MALLOC_TRIM_THRESHOLD_), so that repeated readings "
                              "reuse the pages of the last matrix")
+    parser.add_argument("--no-huge-pages", action="store_true",
+                        help="refuse the cell processes transparent huge pages, as a system without them would")
     parser.add_argument("--cell", nargs=3, help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.cell:
@@ -110,7 +126,7 @@ def main() -> int:
                 if label == "before" and kind == "list":
                     continue  # the list path did not change
                 r = run_cell(n, kind, args.repeats if n < 4000 or kind != "list" else max(2, args.repeats // 2), path,
-                             args.keep_memory)
+                             args.keep_memory, args.no_huge_pages)
                 table[n, kind, label] = r
                 print("%6d  %-7s %-7s %10.4f %10.4f %10.4f  %s" % (n, kind, label, r["first"], r["read"],
                                                                   r["solve0"], "yes" if r["same"] else "NO"))
