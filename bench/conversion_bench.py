@@ -4,6 +4,7 @@ numpy int64 and uint64 arrays, n = 100, 1000, 2000, 4000.
     python bench/conversion_bench.py                          # this tourloom
     python bench/conversion_bench.py --before /path/to/folder # also an older build, for the ratio
     python bench/conversion_bench.py --sizes 100,1000 --repeats 3
+    python bench/conversion_bench.py --small                  # microseconds per reading, n = 2 ... 100
 
 "read" is the conversion alone: solve(matrix, job_durations="x") reads the
 matrix and then fails on the next argument, before any solving. "solve(0)"
@@ -86,6 +87,32 @@ def cell(n: int, kind: str, repeats: int) -> dict:
             "distance": out.distance, "faults": faults}
 
 
+def small_inputs(sizes: list[int]) -> None:
+    """Microseconds per reading of small matrices, where the fixed cost of
+    asking an array for its buffer could outweigh what reading items costs."""
+    import timeit
+
+    import numpy as np
+
+    import tourloom
+
+    def read(value):
+        try:
+            tourloom.solve(value, job_durations="x")
+        except TypeError:
+            return
+        raise AssertionError("the call did not stop at job_durations")
+
+    print("%6s %10s %10s %10s %15s" % ("n", "list us", "int64 us", "uint64 us", "list/int64"))
+    for n in sizes:
+        matrix = np.random.default_rng(n).integers(0, 10**6, size=(n, n), dtype=np.int64)
+        number = max(20, 200_000 // (n * n))
+        us = {}
+        for kind, value in (("list", matrix.tolist()), ("int64", matrix), ("uint64", matrix.astype(np.uint64))):
+            us[kind] = min(timeit.repeat(lambda: read(value), number=number, repeat=7)) / number * 1e6
+        print("%6d %10.2f %10.2f %10.2f %14.1fx" % (n, us["list"], us["int64"], us["uint64"], us["list"] / us["int64"]))
+
+
 def run_cell(n: int, kind: str, repeats: int, path: str | None, keep_memory: bool, no_huge_pages: bool) -> dict:
     env = dict(os.environ, OPENBLAS_NUM_THREADS="1")  # numpy's idle BLAS threads would share the cores
     if no_huge_pages:
@@ -109,10 +136,15 @@ def main() -> int:
                              "reuse the pages of the last matrix")
     parser.add_argument("--no-huge-pages", action="store_true",
                         help="refuse the cell processes transparent huge pages, as a system without them would")
+    parser.add_argument("--small", action="store_true",
+                        help="time many readings of small matrices in this process instead (sizes 2,5,10,30,100)")
     parser.add_argument("--cell", nargs=3, help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.cell:
         print(json.dumps(cell(int(args.cell[0]), args.cell[1], int(args.cell[2]))))
+        return 0
+    if args.small:
+        small_inputs([2, 5, 10, 30, 100])
         return 0
 
     sizes = [int(s) for s in args.sizes.split(",")]

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Tests of the benchmark tools in bench/ (tests/bench: the time-window
 # reader and model, the classic replay, tsplib95's distances, the quality
-# runner), then a smoke run of the quality benchmark (--quick, one descent
+# runner), then smoke runs of the conversion benchmark (which fails when an
+# array's result differs from the list's; n = 800 is past the size that
+# asks for huge pages) and of the quality benchmark (--quick, one descent
 # per instance). Tests that need ../shared/benchmarks skip without it.
 #
 #   scripts/test-bench.sh
@@ -23,6 +25,7 @@ fi
 export PYTHONPATH=$deps${PYTHONPATH:+:$PYTHONPATH}
 
 "$py" -m pytest tests/bench -q -p no:cacheprovider
+"$py" bench/conversion_bench.py --sizes 100,800 --repeats 1
 
 data=${TOURLOOM_BENCHMARKS:-$(dirname "$ROOT")/shared/benchmarks}
 if [[ -d $data ]]; then
