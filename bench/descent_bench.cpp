@@ -53,8 +53,8 @@ double cpu_seconds() {
 std::unique_ptr<solver::Solver> make_solver(const Instance& inst, solver::Evaluation evaluation,
                                             std::optional<Span> limit) {
     auto scheduler = penalties::time::time_input::transform(inst.input.duration_matrix, inst.input.job_durations, inst.input.time_windows, inst.input.operation_times);
-    const std::size_t n = inst.input.distance_matrix.size();
-    penalizer::Penalizer p(penalties::distance::distance_matrix::DistanceMatrix(inst.input.distance_matrix), std::move(scheduler));
+    const std::size_t n = inst.distances().size();
+    penalizer::Penalizer p(penalties::distance::distance_matrix::DistanceMatrix(inst.distances()), std::move(scheduler));
     output::Route identity(n);
     std::iota(identity.begin(), identity.end(), std::size_t{0});
     output::Solution initial = p.penalize(std::move(identity), false);
@@ -99,10 +99,10 @@ Descent time_descent(const Instance& inst, solver::Evaluation evaluation, double
 Descent plain_descent(const Instance& inst, double budget_seconds) {
     const auto scheduler = penalties::time::time_input::transform(inst.input.duration_matrix, inst.input.job_durations, inst.input.time_windows, inst.input.operation_times);
     return fastest_of([&] {
-        output::Route identity(inst.input.distance_matrix.size());
+        output::Route identity(inst.distances().size());
         std::iota(identity.begin(), identity.end(), std::size_t{0});
         const double t0 = cpu_seconds();
-        bench::PlainDescent d = bench::plain_time_descent(*scheduler, inst.input.distance_matrix, std::move(identity), budget_seconds);
+        bench::PlainDescent d = bench::plain_time_descent(*scheduler, inst.distances(), std::move(identity), budget_seconds);
         const double seconds = cpu_seconds() - t0;
         return Descent{seconds, d.cut, d.candidates, 0, std::move(d.route)};
     });
@@ -185,7 +185,7 @@ int distance_table(bool smoke) {
 
         bench::PlainDescent plain;
         const double baseline = least([&] {
-            plain = bench::plain_distance_descent(inst.input.distance_matrix, identity_route(n), budget);
+            plain = bench::plain_distance_descent(inst.distances(), identity_route(n), budget);
             return plain.cut;
         });
         if (!plain.cut) {
@@ -255,7 +255,7 @@ bool time_table(const std::vector<Instance>& instances, bool smoke) {
     std::printf("\n%-22s %5s %12s %12s %11s %10s %11s %10s %11s\n", "time model", "n", "baseline s", "reference s",
                 "fast s", "vs base", "candidates", "acts/cand", "descents/s");
     for (const Instance& inst : instances) {
-        const std::size_t n = inst.input.distance_matrix.size();
+        const std::size_t n = inst.distances().size();
         const Descent fast = time_descent(inst, solver::Evaluation::Automatic, 3'600.0);
         const Descent base = plain_descent(inst, baseline_budget);
         if (!same_search("baseline", base, fast, inst)) return false;
@@ -292,7 +292,7 @@ void limit_table(const std::vector<Instance>& classic, const std::vector<Instanc
         };
         const bool is_worse = ranking::is_better(rank(once), rank(limited));
         worse += is_worse ? 1 : 0;
-        std::printf("%-22s %5zu %20s %20s %8llu %8s\n", inst.name.c_str(), inst.input.distance_matrix.size(), figures(once).c_str(),
+        std::printf("%-22s %5zu %20s %20s %8llu %8s\n", inst.name.c_str(), inst.distances().size(), figures(once).c_str(),
                     figures(limited).c_str(), static_cast<unsigned long long>(limited.iterations), is_worse ? "WORSE" : "no");
         std::fflush(stdout);
     }
@@ -307,7 +307,7 @@ void limit_table(const std::vector<Instance>& classic, const std::vector<Instanc
             (void)solve_instance(inst, limits[k]);
             wall[k] = std::chrono::duration<double>(Clock::now() - t0).count();
         }
-        std::printf("%-22s %5zu %12.2f %12.2f\n", inst.name.c_str(), inst.input.distance_matrix.size(), wall[0], wall[1]);
+        std::printf("%-22s %5zu %12.2f %12.2f\n", inst.name.c_str(), inst.distances().size(), wall[0], wall[1]);
         std::fflush(stdout);
     }
 }

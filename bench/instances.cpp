@@ -28,15 +28,15 @@ Instance random_instance(std::size_t n, bool with_time, std::uint64_t seed) {
     }
     Instance inst;
     inst.name = (with_time ? "random windows " : "random ") + std::to_string(n);
-    inst.input.distance_matrix.assign(n, RawList(n, 0));
+    RawMatrix& distances = inst.input.distance_matrix.emplace<RawMatrix>(n, RawList(n, 0));
     for (std::size_t a = 0; a < n; ++a)
         for (std::size_t b = 0; b < n; ++b)
-            inst.input.distance_matrix[a][b] = static_cast<std::uint64_t>(std::llround(std::hypot(x[a] - x[b], y[a] - y[b])));
+            distances[a][b] = static_cast<std::uint64_t>(std::llround(std::hypot(x[a] - x[b], y[a] - y[b])));
     if (!with_time) return inst;
 
     RawMatrix durations(n, RawList(n, 0));
     for (std::size_t a = 0; a < n; ++a)
-        for (std::size_t b = 0; b < n; ++b) durations[a][b] = inst.input.distance_matrix[a][b] / 10;
+        for (std::size_t b = 0; b < n; ++b) durations[a][b] = distances[a][b] / 10;
     RawList jobs(n);
     for (auto& job : jobs) job = 300 + rng() % 600;
     const RawPair hours{7 * hour, 19 * hour};
@@ -45,7 +45,7 @@ Instance random_instance(std::size_t n, bool with_time, std::uint64_t seed) {
     std::iota(hidden.begin(), hidden.end(), std::size_t{0});
     std::shuffle(hidden.begin(), hidden.end(), rng);
     const RawTimeWindows open_all_month(n, std::vector<RawPair>{{nov_15_2023 + 7 * hour, nov_15_2023 + 30 * day}});
-    const penalizer::Penalizer timing(penalties::distance::distance_matrix::DistanceMatrix(inst.input.distance_matrix),
+    const penalizer::Penalizer timing(penalties::distance::distance_matrix::DistanceMatrix(distances),
                                       penalties::time::time_input::transform(durations, jobs, open_all_month, hours));
     const auto schedule = timing.penalize(hidden, true).time_report->events;
     RawTimeWindows windows(n);
@@ -71,14 +71,14 @@ Instance delivery_instance(std::size_t n, std::uint64_t seed) {
     }
     Instance inst;
     inst.name = "delivery " + std::to_string(n);
-    inst.input.distance_matrix.assign(n, RawList(n, 0));
+    RawMatrix& distances = inst.input.distance_matrix.emplace<RawMatrix>(n, RawList(n, 0));
     RawMatrix durations(n, RawList(n, 0));
     for (std::size_t a = 0; a < n; ++a) {
         for (std::size_t b = 0; b < n; ++b) {
             if (a == b) continue;
             const double detour = 1.2 + 0.4 * static_cast<double>(rng() % 1'000) / 1'000.0;
             const auto metres = static_cast<std::uint64_t>(std::llround(detour * std::hypot(x[a] - x[b], y[a] - y[b])));
-            inst.input.distance_matrix[a][b] = metres;
+            distances[a][b] = metres;
             durations[a][b] = metres * 9 / 100;  // 40 km/h
         }
     }
@@ -118,14 +118,14 @@ std::optional<Instance> classic_instance(const std::string& path) {
     constexpr std::uint64_t base = 1'700'000'000;
     Instance inst;
     inst.name = path.substr(path.find_last_of('/') + 1);
-    inst.input.distance_matrix.assign(n, RawList(n, 0));
+    RawMatrix& distances = inst.input.distance_matrix.emplace<RawMatrix>(n, RawList(n, 0));
     RawMatrix durations(n, RawList(n, 0));
     for (std::size_t a = 0; a < n; ++a) {
         for (std::size_t b = 0; b < n; ++b) {
             double t = 0;
             if (!(in >> t)) return std::nullopt;
             const auto units = static_cast<std::uint64_t>(std::llround(t));
-            inst.input.distance_matrix[a][b] = units;
+            distances[a][b] = units;
             durations[a][b] = units > 0 ? k * units - 1 : 0;
         }
     }

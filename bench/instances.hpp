@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "raw_input.hpp"
 
@@ -13,7 +14,9 @@ namespace tourloom::bench {
 
 struct Instance {
     std::string name;
-    RawInput input;  // the time limit is chosen per run
+    RawInput input;  // distances as rows; the time limit is chosen per run
+
+    const RawMatrix& distances() const { return std::get<RawMatrix>(input.distance_matrix); }
 };
 
 // Random points in a 10 km square, Euclidean metres. With `with_time`: travel
