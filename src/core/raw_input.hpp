@@ -22,7 +22,7 @@ using RawDistances = std::variant<RawMatrix, SquareMatrix>;
 
 // The number of locations: the number of rows.
 inline std::size_t row_count(const RawDistances& d) noexcept {
-    return d.index() == 0 ? std::get<0>(d).size() : std::get<1>(d).size();
+    return std::visit([](const auto& m) { return m.size(); }, d);
 }
 
 // The six inputs of one solve as converted, in the order the binding reads

@@ -37,14 +37,12 @@ SquareMatrix flatten(RawMatrix& rows) {
 DistanceMatrix::DistanceMatrix(RawMatrix rows) {
     if (all_rows_full(rows)) {
         square_ = flatten(rows);
-        n_ = square_.size();
     } else {
-        n_ = rows.size();
         rows_ = std::move(rows);
     }
 }
 
-DistanceMatrix::DistanceMatrix(SquareMatrix square) noexcept : n_(square.size()), square_(std::move(square)) {}
+DistanceMatrix::DistanceMatrix(SquareMatrix square) noexcept : square_(std::move(square)) {}
 
 DistanceMatrix::DistanceMatrix(RawDistances distances)
     : DistanceMatrix(std::visit([](auto& d) { return DistanceMatrix(std::move(d)); }, distances)) {}

@@ -53,14 +53,15 @@ public:
     // `from` against the number of rows first, then `to` against that row.
     std::uint64_t distance(std::size_t from, std::size_t to) const {
         if (is_square()) {
-            if (from >= n_) panic_index(n_, from);
-            if (to >= n_) panic_index(n_, to);
+            const std::size_t n = square_.size();
+            if (from >= n) panic_index(n, from);
+            if (to >= n) panic_index(n, to);
             return square_(from, to);
         }
         return at(at(rows_, from), to);
     }
 
-    std::size_t row_count() const noexcept { return n_; }
+    std::size_t row_count() const noexcept { return is_square() ? square_.size() : rows_.size(); }
     // Every row has row_count() entries, and there is at least one.
     bool is_square() const noexcept { return square_.size() != 0; }
     // Square only.
@@ -75,7 +76,6 @@ public:
     }
 
 private:
-    std::size_t n_ = 0;
     SquareMatrix square_;  // square matrices
     RawMatrix rows_;       // any other shape
 };
