@@ -150,38 +150,33 @@ void copy_line(const Line& line, bool swapped, Entry* out) noexcept {
     }
 }
 
-// The OR of the values of the given lines, or nothing when one of them is
-// a negative signed item.
-template <class U, class Lines>
+// The lines of a view: its rows when it has two dimensions, the view itself
+// as one line when it has one. Nothing is copied.
+struct Lines {
+    const char* first;
+    Py_ssize_t count;
+    Py_ssize_t stride;  // between lines
+    Py_ssize_t length;  // items per line
+    Py_ssize_t item_stride;
+
+    static Lines of(const Py_buffer& view) noexcept {
+        const auto* buf = static_cast<const char*>(view.buf);
+        if (view.ndim == 1) return {buf, 1, 0, view.shape[0], view.strides[0]};
+        return {buf, view.shape[0], view.strides[0], view.shape[1], view.strides[1]};
+    }
+    Line operator[](Py_ssize_t k) const noexcept { return {first + k * stride, length, item_stride}; }
+};
+
+// The OR of the values of all lines, or nothing when one of them is a
+// negative signed item.
+template <class U>
 std::optional<std::uint64_t> value_bits(const Lines& lines, const ItemLayout& layout) noexcept {
     U seen = 0;
-    for (const Line& line : lines) seen |= stored_bits<U>(line);
+    for (Py_ssize_t k = 0; k < lines.count; ++k) seen |= stored_bits<U>(lines[k]);
     if (layout.swapped) seen = byte_swapped(seen);
     if (layout.is_signed && (seen >> (8 * sizeof(U) - 1)) != 0) return std::nullopt;
     return seen;
 }
-
-// The rows of a 2-D view as lines, without copying anything.
-class Rows {
-public:
-    explicit Rows(const Py_buffer& view) noexcept : view_(view) {}
-    Py_ssize_t size() const noexcept { return view_.shape[0]; }
-    Line operator[](Py_ssize_t r) const noexcept {
-        return {static_cast<const char*>(view_.buf) + r * view_.strides[0], view_.shape[1], view_.strides[1]};
-    }
-    struct Iterator {
-        const Rows* rows;
-        Py_ssize_t r;
-        Line operator*() const noexcept { return (*rows)[r]; }
-        Iterator& operator++() noexcept { ++r; return *this; }
-        bool operator!=(const Iterator& other) const noexcept { return r != other.r; }
-    };
-    Iterator begin() const noexcept { return {this, 0}; }
-    Iterator end() const noexcept { return {this, size()}; }
-
-private:
-    const Py_buffer& view_;
-};
 
 // Calls read(view, layout) when `obj` is an exact numpy array of integers
 // with `ndim` dimensions; false, with no error set, for anything else.
@@ -201,10 +196,10 @@ bool read_integer_array(PyObject* obj, RawList& out) {
     return with_integer_buffer(obj, 1, [&](const Py_buffer& view, const ItemLayout& layout) {
         return with_item_type(layout, [&](auto item) {
             using U = decltype(item);
-            const Line line[] = {{static_cast<const char*>(view.buf), view.shape[0], view.strides[0]}};
-            if (!value_bits<U>(line, layout)) return false;
-            out.resize(static_cast<std::size_t>(view.shape[0]));
-            copy_line<U>(line[0], layout.swapped, out.data());
+            const Lines lines = Lines::of(view);
+            if (!value_bits<U>(lines, layout)) return false;
+            out.resize(static_cast<std::size_t>(lines.length));
+            copy_line<U>(lines[0], layout.swapped, out.data());
             return true;
         });
     });
@@ -214,10 +209,10 @@ bool read_integer_matrix(PyObject* obj, RawMatrix& out) {
     return with_integer_buffer(obj, 2, [&](const Py_buffer& view, const ItemLayout& layout) {
         return with_item_type(layout, [&](auto item) {
             using U = decltype(item);
-            const Rows rows(view);
+            const Lines rows = Lines::of(view);
             if (!value_bits<U>(rows, layout)) return false;
-            out.assign(static_cast<std::size_t>(rows.size()), RawList(static_cast<std::size_t>(view.shape[1])));
-            for (Py_ssize_t r = 0; r < rows.size(); ++r) {
+            out.assign(static_cast<std::size_t>(rows.count), RawList(static_cast<std::size_t>(rows.length)));
+            for (Py_ssize_t r = 0; r < rows.count; ++r) {
                 copy_line<U>(rows[r], layout.swapped, out[static_cast<std::size_t>(r)].data());
             }
             return true;
@@ -227,16 +222,17 @@ bool read_integer_matrix(PyObject* obj, RawMatrix& out) {
 
 bool read_integer_square(PyObject* obj, SquareMatrix& out) {
     return with_integer_buffer(obj, 2, [&](const Py_buffer& view, const ItemLayout& layout) {
-        const Py_ssize_t n = view.shape[0];
-        if (n == 0 || view.shape[1] != n) return false;
+        const Lines rows = Lines::of(view);
+        if (rows.count == 0 || rows.length != rows.count) return false;
         return with_item_type(layout, [&](auto item) {
             using U = decltype(item);
-            const Rows rows(view);
             const std::optional<std::uint64_t> bits = value_bits<U>(rows, layout);
             if (!bits) return false;
-            const auto size = static_cast<std::size_t>(n);
-            out = SquareMatrix::filled(size, *bits, [&](auto* flat) {
-                for (Py_ssize_t r = 0; r < n; ++r) copy_line<U>(rows[r], layout.swapped, flat + static_cast<std::size_t>(r) * size);
+            const auto n = static_cast<std::size_t>(rows.count);
+            out = SquareMatrix::filled(n, *bits, [&](auto* flat) {
+                for (Py_ssize_t r = 0; r < rows.count; ++r) {
+                    copy_line<U>(rows[r], layout.swapped, flat + static_cast<std::size_t>(r) * n);
+                }
             });
             return true;
         });
