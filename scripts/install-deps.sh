@@ -53,7 +53,16 @@ apt_updated=0
 apt_update_once() {
   if [[ $apt_updated -eq 0 ]]; then
     log "apt-get update"
-    retry "${SUDO[@]}" apt-get update -q -o DPkg::Lock::Timeout=600
+    # A mirror mid-sync fails one index (seen: the i386 security list) while
+    # every other list is fine. That is no reason to stop: apt-get install
+    # says so itself if a package needed no longer resolves.
+    local out status=0
+    out=$(retry "${SUDO[@]}" apt-get update -q -o DPkg::Lock::Timeout=600 2>&1) || status=$?
+    printf '%s\n' "$out" | tail -n 3
+    if [[ $status -ne 0 ]]; then
+      log "apt-get update failed for: $(printf '%s\n' "$out" | sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' | sort -u | tr '\n' ' ')"
+      log "going on with the lists that did download"
+    fi
     apt_updated=1
   fi
 }
@@ -125,7 +134,10 @@ ensure_i386_arch() {
   fi
 }
 
-# Runtime libraries the 32-bit PyPy loads (Debian 12 names).
+# Runtime libraries the 32-bit PyPy loads (Debian 12 names). They are
+# unpacked into the interpreter's own root beside it, never installed as
+# multiarch packages: those must match their amd64 twins version for version,
+# which a half-synced mirror cannot promise.
 I386_LIBS=(libc6:i386 libstdc++6:i386 libgcc-s1:i386 libffi8:i386 libexpat1:i386 libbz2-1.0:i386
            zlib1g:i386 liblzma5:i386 libgdbm6:i386 libncursesw6:i386 libtinfo6:i386
            libsqlite3-0:i386 libssl3:i386)
@@ -139,15 +151,15 @@ pypy_i386_ok() {
   want=$(dpkg-query -W -f='${Version}' pypy3 2>/dev/null || true)
   [[ -n $want && $(cat "$PYPY_I386_ROOT/.unpacked") == "$want" ]] || return 1
   command -v qemu-i386 >/dev/null 2>&1 || return 1
-  LD_LIBRARY_PATH="$PYPY_I386_ROOT/usr/lib/i386-linux-gnu" \
-    qemu-i386 -L / "$exe" -c 'import sys; assert sys.maxsize == 2**31 - 1' >/dev/null 2>&1
+  [[ -e $PYPY_I386_ROOT/lib/ld-linux.so.2 ]] || return 1
+  PYPY_I386_ROOT=$PYPY_I386_ROOT "$(dirname "${BASH_SOURCE[0]}")/pypy-i386" \
+    -c 'import sys, ssl, sqlite3, lzma; assert sys.maxsize == 2**31 - 1' >/dev/null 2>&1
 }
 
 install_pypy() {
   apt_install qemu-user g++-multilib pypy3 pypy3-dev \
     python3-pytest python3-exceptiongroup python3-tomli
   ensure_i386_arch
-  apt_install "${I386_LIBS[@]}"
 
   if pypy_i386_ok; then
     log "32-bit PyPy already unpacked in $PYPY_I386_ROOT"
@@ -161,11 +173,12 @@ install_pypy() {
   # Same version as the x86_64 pypy3. pypy3-dev (headers, Architecture: all)
   # goes into the same root, so that the include folder the 32-bit
   # interpreter reports through sysconfig exists.
-  (cd "$tmp" && chmod 777 . && retry apt-get download -q "pypy3:i386=$ver" "pypy3-lib:i386=$ver" "pypy3-dev=$ver")
+  (cd "$tmp" && chmod 777 . && retry apt-get download -q "pypy3:i386=$ver" "pypy3-lib:i386=$ver" "pypy3-dev=$ver" \
+    "${I386_LIBS[@]}")
   "${SUDO[@]}" rm -rf "$PYPY_I386_ROOT"
   "${SUDO[@]}" mkdir -p "$PYPY_I386_ROOT"
   local d
-  for d in "$tmp"/pypy3*.deb; do "${SUDO[@]}" dpkg -x "$d" "$PYPY_I386_ROOT"; done
+  for d in "$tmp"/*.deb; do "${SUDO[@]}" dpkg -x "$d" "$PYPY_I386_ROOT"; done
   rm -rf "$tmp"
   # The interpreter looks for libpypy3*-c.so next to itself as well.
   local lib
