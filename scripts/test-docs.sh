@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The documentation leg: build the site strictly and offline
-# (scripts/build-docs.sh), run every Python example of its pages and compare
+# (scripts/build-docs.sh), test the example runner (tests/docs), run every Python example of its pages and compare
 # what they print (scripts/run-docs-examples.py, in the interpreter the
 # examples use: scripts/module-python.sh), then check the built site in
 # headless Chromium (scripts/check-docs-browser.py: every page of the
@@ -21,6 +21,8 @@ bash scripts/build-docs.sh
 
 # shellcheck source=module-python.sh
 source "$ROOT/scripts/module-python.sh"
+echo "== the example runner's own tests"
+(cd tests/docs && "$py" -m pytest -q -p no:cacheprovider .)
 echo "== docs examples ($py)"
 "$py" scripts/run-docs-examples.py
 
