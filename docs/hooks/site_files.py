@@ -17,6 +17,7 @@ from __future__ import annotations
 import shutil
 from pathlib import Path
 
+from mkdocs.plugins import event_priority
 from mkdocs.structure.files import File, Files
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -26,6 +27,9 @@ KIT_MODULES = "<!-- kit modules -->"
 PUBLISHED = (".png", ".csv")
 
 
+# Before the plugins' own: mkdocstrings drops search paths that do not
+# exist when it reads its configuration.
+@event_priority(100)
 def on_config(config, **kwargs):
     stubs = ROOT / "build" / "docs-api" / "tourloom-stubs"
     stubs.mkdir(parents=True, exist_ok=True)
