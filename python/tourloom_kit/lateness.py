@@ -109,6 +109,9 @@ def explain_lateness(arguments: Mapping[str, Any], result: ResultLike) -> Latene
     in every tour of `arguments`, the keyword arguments the result was
     solved with (duration_matrix, job_durations and time_windows needed).
 
+    The every-tour tests read the whole duration matrix, so the cost grows
+    with the square of the number of stops (a few seconds for a thousand).
+
     Raises ValueError when the result has no schedule (solved without a time
     model) or when its schedule does not add up to its lateness with these
     arguments' windows (the result belongs to other arguments)."""
@@ -132,8 +135,11 @@ def explain_lateness(arguments: Mapping[str, Any], result: ResultLike) -> Latene
     if found != lateness:
         raise ValueError("the result's lateness is %d s but its schedule with these time_windows makes %d s: "
                          "the result was solved with other arguments" % (lateness, found))
-    always = tuple(stop for stop in (_always_late(s, windows, work, travel, hours) for s in range(len(plain["route"])))
-                   if stop is not None)
+    # The predecessors' earliest finished work, by tour start (two at most).
+    done_after: Dict[int, List[Optional[int]]] = {}
+    first_two = _first_two(windows)
+    always = tuple(stop for stop in (_always_late(s, windows, work, travel, hours, done_after, first_two)
+                                     for s in range(len(plain["route"]))) if stop is not None)
     return LatenessReport(lateness, late_stops, always)
 
 
@@ -167,14 +173,15 @@ def _late_stops(plain: Mapping[str, Any], windows: Sequence[Tuple[Window, ...]])
 
 
 def _always_late(stop: int, windows: Sequence[Tuple[Window, ...]], work: Sequence[int],
-                 travel: Sequence[Sequence[int]], hours: Optional[Tuple[int, int]]) -> Optional[AlwaysLateStop]:
+                 travel: Sequence[Sequence[int]], hours: Optional[Tuple[int, int]],
+                 done_after: Dict[int, List[Optional[int]]], first_two: Tuple[int, int]) -> Optional[AlwaysLateStop]:
     if stop >= len(windows) or stop >= len(work) or not windows[stop] or work[stop] <= 0:
         return None
     own = windows[stop]
     seconds = work[stop]
     last_end = own[-1][1]
     longest = max(end - start for start, end in own)
-    finish = _earliest_finish(stop, windows, work, travel, hours)
+    finish = _earliest_finish(stop, windows, work, travel, hours, done_after, first_two)
     reasons = []
     if _sorted_apart(own) and seconds > longest:
         reasons.append("work")
@@ -186,27 +193,58 @@ def _always_late(stop: int, windows: Sequence[Tuple[Window, ...]], work: Sequenc
     return AlwaysLateStop(stop, tuple(reasons), seconds, longest, finish, last_end, max(finish - last_end, 1))
 
 
+def _first_two(windows: Sequence[Tuple[Window, ...]]) -> Tuple[int, int]:
+    """The two locations whose first windows open earliest (-1 where there
+    is none): the earliest start of a tour that some location other than a
+    given stop begins is the first one's, or the second one's for the first."""
+    order = [l for _, l in sorted((stop[0][0], l) for l, stop in enumerate(windows) if stop)[:2]]
+    order += [-1] * (2 - len(order))
+    return order[0], order[1]
+
+
 def _earliest_finish(stop: int, windows: Sequence[Tuple[Window, ...]], work: Sequence[int],
-                     travel: Sequence[Sequence[int]], hours: Optional[Tuple[int, int]]) -> int:
+                     travel: Sequence[Sequence[int]], hours: Optional[Tuple[int, int]],
+                     done_after: Dict[int, List[Optional[int]]], first_two: Tuple[int, int]) -> int:
     """The earliest moment the stop's work can be finished in any tour: each
     leg (the work before, the travel, the wait for the stop's earliest
     window, its work) done as soon as the hours allow; windows, deferral
     and waits can only make it later."""
     opens = min(start for start, _ in windows[stop])
     # First in the tour: the tour starts at the stop's own first window.
-    finish = _as_soon_as_open(max(windows[stop][0][0], opens), work[stop], hours)
-    # Otherwise another location with windows starts it, and the stop is
-    # reached from some location l after l's work and the travel from l.
-    starts = [windows[l][0][0] for l in range(len(windows)) if l != stop and windows[l]]
-    if starts:
-        tour_start = min(starts)
-        for l in range(min(len(windows), len(work), len(travel))):
-            if l == stop or stop >= len(travel[l]):
-                continue
-            begin = max(tour_start, min((start for start, _ in windows[l]), default=tour_start))
-            there = _as_soon_as_open(_as_soon_as_open(begin, work[l], hours), travel[l][stop], hours)
-            finish = min(finish, _as_soon_as_open(max(there, opens), work[stop], hours))
-    return finish
+    begin = max(windows[stop][0][0], opens)
+    # Otherwise another location starts the tour, and the stop is reached
+    # from some location l after l's work and the travel from l. A later
+    # begin never finishes earlier, so the earliest arrival decides.
+    first = first_two[1] if first_two[0] == stop else first_two[0]
+    if first >= 0:
+        tour_start = windows[first][0][0]
+        if tour_start not in done_after:
+            done_after[tour_start] = _work_done(windows, work, hours, tour_start)
+        done = done_after[tour_start]
+        reachable = [(finished, travel[l][stop]) for l, finished in enumerate(done[:len(travel)])
+                     if l != stop and finished is not None and stop < len(travel[l])]
+        if hours is None:  # travel is then plain addition
+            arrivals = [finished + way for finished, way in reachable]
+        else:
+            arrivals = [_as_soon_as_open(finished, way, hours) for finished, way in reachable]
+        if arrivals:
+            begin = min(begin, max(min(arrivals), opens))
+    return _as_soon_as_open(begin, work[stop], hours)
+
+
+def _work_done(windows: Sequence[Tuple[Window, ...]], work: Sequence[int], hours: Optional[Tuple[int, int]],
+               tour_start: int) -> List[Optional[int]]:
+    """For each location, the earliest its work can be done in a tour that
+    starts at tour_start: begun no earlier than that nor than the
+    location's earliest window (None without a job duration)."""
+    done: List[Optional[int]] = []
+    for l, stop in enumerate(windows):
+        if l >= len(work):
+            done.append(None)
+            continue
+        begin = max(tour_start, min((opening for opening, _ in stop), default=tour_start))
+        done.append(_as_soon_as_open(begin, work[l], hours))
+    return done
 
 
 def _as_soon_as_open(moment: int, seconds: int, hours: Optional[Tuple[int, int]]) -> int:
