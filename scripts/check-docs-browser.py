@@ -25,6 +25,7 @@ import http.server
 import re
 import sys
 import threading
+import time
 import urllib.error
 import urllib.parse
 import urllib.request
@@ -203,6 +204,7 @@ def main(argv=None) -> int:
         driver.save_screenshot(str(args.shots / "landing.png"))
         for name, path in SHOTS.items():
             check.open(base + path)
+            time.sleep(0.5)  # the header's title fades when a page opens scrolled
             driver.save_screenshot(str(args.shots / ("%s.png" % name)))
         check.search(args.shots)
     finally:

@@ -51,6 +51,5 @@ def on_page_markdown(markdown: str, page, config, files, **kwargs) -> str:
     for path in sorted(KIT.glob("*.py")):
         if path.name.startswith("_"):
             continue
-        blocks.append("## tourloom_kit.%s\n\n::: tourloom_kit.%s\n    options:\n      show_root_heading: false\n"
-                      % (path.stem, path.stem))
+        blocks.append("::: tourloom_kit.%s\n" % path.stem)
     return markdown.replace(KIT_MODULES, "\n".join(blocks))
