@@ -59,29 +59,49 @@ class PyOutput:
     """
 
     @property
-    def distance(self) -> int: ...
+    def distance(self) -> int:
+        """Total distance of the closed tour (the last location returns to the first), in the unit of
+        `distance_matrix`; the sum wraps modulo 2**64."""
     @property
-    def route(self) -> list[int]: ...
+    def route(self) -> list[int]:
+        """The visiting order: a permutation of 0 .. n - 1 (n = rows of `distance_matrix`). The tour is
+        closed and need not start at 0. A new list at every read."""
     @property
-    def lateness(self) -> Optional[int]: ...
+    def lateness(self) -> Optional[int]:
+        """Seconds, summed over locations, by which work finished after the end of the location's
+        last window (the last of its list); 0 when every stop is in time."""
     @property
-    def duration(self) -> Optional[int]: ...
+    def duration(self) -> Optional[int]:
+        """Seconds from `start_time` to `end_time`: `working_time` + `waiting_time` +
+        `traveling_time`."""
     @property
-    def working_time(self) -> Optional[int]: ...
+    def working_time(self) -> Optional[int]:
+        """Seconds spent working at the locations (`job_durations`)."""
     @property
-    def waiting_time(self) -> Optional[int]: ...
+    def waiting_time(self) -> Optional[int]:
+        """Seconds spent waiting: for a window to open, for a later window (deferral) and for the
+        daily opening."""
     @property
-    def traveling_time(self) -> Optional[int]: ...
+    def traveling_time(self) -> Optional[int]:
+        """Seconds spent travelling (`duration_matrix`), the way back to the first location included."""
     @property
-    def start_time(self) -> Optional[int]: ...
+    def start_time(self) -> Optional[int]:
+        """Unix seconds (UTC) at which the tour starts: the start of the first window, in list order,
+        of `route[0]`."""
     @property
-    def end_time(self) -> Optional[int]: ...
+    def end_time(self) -> Optional[int]:
+        """Unix seconds (UTC) at which the tour is back at `route[0]`."""
     @property
-    def iterations(self) -> int: ...
+    def iterations(self) -> int:
+        """Number of descents the search began."""
     @property
-    def time_taken_microseconds(self) -> int: ...
+    def time_taken_microseconds(self) -> int:
+        """Wall-clock time of the search, in whole microseconds."""
     @property
-    def schedule(self) -> Optional[list[Union[PyOutput._PyEvent_Work, PyOutput._PyEvent_Wait, PyOutput._PyEvent_Travel]]]: ...
+    def schedule(self) -> Optional[list[Union[PyOutput._PyEvent_Work, PyOutput._PyEvent_Wait, PyOutput._PyEvent_Travel]]]:
+        """The tour's work, wait and travel events in time order; consecutive windows meet, from
+        `start_time` to `end_time`. Work cut by the daily closing is several events; zero-length work
+        or travel has none. A new list of new objects at every read."""
 
     # The schedule's classes. At run time they are not attributes of the
     # module (nor of PyOutput): they are reached through the objects
@@ -99,6 +119,8 @@ class PyOutput:
 
     @final
     class _PyEvent_Work(_PyEvent):
+        """A work event (`__name__` "PyEvent_Work"); its payload is `_0`, also `event[0]`."""
+
         __match_args__ = ("_0",)
         def __new__(cls, _0: PyOutput._PyWork) -> PyOutput._PyEvent_Work: ...
         @property
@@ -108,6 +130,8 @@ class PyOutput:
 
     @final
     class _PyEvent_Wait(_PyEvent):
+        """A wait event (`__name__` "PyEvent_Wait"); its payload is `_0`, also `event[0]`."""
+
         __match_args__ = ("_0",)
         def __new__(cls, _0: PyOutput._PyWait) -> PyOutput._PyEvent_Wait: ...
         @property
@@ -117,6 +141,8 @@ class PyOutput:
 
     @final
     class _PyEvent_Travel(_PyEvent):
+        """A travel event (`__name__` "PyEvent_Travel"); its payload is `_0`, also `event[0]`."""
+
         __match_args__ = ("_0",)
         def __new__(cls, _0: PyOutput._PyTravel) -> PyOutput._PyEvent_Travel: ...
         @property
@@ -129,9 +155,11 @@ class PyOutput:
         """Work at `location` during `window` (start, end), Unix seconds."""
 
         @property
-        def location(self) -> int: ...
+        def location(self) -> int:
+            """The location worked at."""
         @property
-        def window(self) -> _Window: ...
+        def window(self) -> _Window:
+            """(start, end) in Unix seconds; a new tuple at every read."""
 
     @final
     class _PyWait:

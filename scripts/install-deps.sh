@@ -11,6 +11,8 @@
 #   scripts/install-deps.sh pydebug    # Debian's debug CPython (python3-dbg, with its
 #                                      # headers), pytest for it, valgrind
 #                                      # (scripts/test-python-leaks.sh)
+#   scripts/install-deps.sh docs       # Chromium and its WebDriver for the documentation
+#                                      # site's browser check (scripts/test-docs.sh)
 #
 # Idempotent: whatever is already there is skipped, and `apt-get update` runs
 # only when something has to be installed: once per call (a second time only
@@ -211,6 +213,13 @@ install_pydebug() {
   log "debug interpreter: $(python3-dbg -c 'import sys; print(sys.version.split()[0], hasattr(sys, "gettotalrefcount"))')"
 }
 
+install_docs() {
+  # The site itself is built by pinned PyPI packages in a venv of its own
+  # (scripts/build-docs.sh); only the browser that checks it comes from Debian.
+  apt_install chromium chromium-driver python3-venv
+  log "browser: $(chromium --version 2>/dev/null || echo 'chromium not runnable')"
+}
+
 parts=("$@")
 [[ ${#parts[@]} -eq 0 ]] && parts=(all)
 for part in "${parts[@]}"; do
@@ -219,9 +228,10 @@ for part in "${parts[@]}"; do
     pypy) install_pypy ;;
     fuzz) install_fuzz ;;
     pydebug) install_pydebug ;;
-    all) install_core; install_pypy; install_fuzz; install_pydebug ;;
-    -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
-    *) echo "install-deps.sh: unknown part '$part' (core, pypy, fuzz, pydebug, all)" >&2; exit 2 ;;
+    docs) install_docs ;;
+    all) install_core; install_pypy; install_fuzz; install_pydebug; install_docs ;;
+    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
+    *) echo "install-deps.sh: unknown part '$part' (core, pypy, fuzz, pydebug, docs, all)" >&2; exit 2 ;;
   esac
 done
 log "done"

@@ -14,6 +14,9 @@
 #   7. the benchmark tools' tests and a quick benchmark smoke run
 #      (scripts/test-bench.sh)
 #   8. the descent benchmark at tiny sizes (scripts/bench-descent.sh --smoke)
+#   9. the documentation (scripts/test-docs.sh): the site built strictly and
+#      offline, every example of its pages run and its output compared, and
+#      the site checked in headless Chromium
 # Exits non-zero on the first failure.
 set -euo pipefail
 
@@ -44,6 +47,8 @@ step examples bash scripts/test-examples.sh
 step bench-tools bash scripts/test-bench.sh
 # The descent benchmark builds and runs at tiny sizes (no timing is judged).
 step descent-bench bash scripts/bench-descent.sh --smoke
+# The documentation site, its examples, and a browser check (reuses build/venv-cpython).
+step docs bash scripts/test-docs.sh
 
 printf '\n== test-all: every step passed\n'
 printf '   %s\n' "${timings[@]}"

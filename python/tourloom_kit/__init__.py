@@ -9,7 +9,8 @@ do need more name the extra that brings it: `pip install 'tourloom[kit]'`
 (tsplib95, pandas, tqdm) and `pip install 'tourloom[plot]'` (matplotlib).
 
 Modules: checks (check_inputs), results (result_to_dict, schedule_rows,
-schedule_frame, rotate_to), plotting (plot_schedule), batch (solve_many),
+schedule_frame, rotate_to), lateness (explain_lateness: why a tour is
+late), plotting (plot_schedule), batch (solve_many),
 tsptw (classic time-window files, their model for solve and the classic
 replay), tsplib (TSPLIB files through tsplib95).
 """
@@ -17,8 +18,10 @@ replay), tsplib (TSPLIB files through tsplib95).
 from ._extras import MissingExtra
 from .batch import BatchInterrupted, SolveError, solve_many
 from .checks import check_inputs
+from .lateness import AlwaysLateStop, LateStop, LatenessReport, explain_lateness
 from .plotting import plot_schedule
 from .results import result_to_dict, rotate_to, schedule_frame, schedule_rows
 
 __all__ = ["check_inputs", "result_to_dict", "schedule_rows", "schedule_frame", "rotate_to", "plot_schedule",
-           "solve_many", "SolveError", "BatchInterrupted", "MissingExtra"]
+           "solve_many", "SolveError", "BatchInterrupted", "MissingExtra",
+           "explain_lateness", "LatenessReport", "LateStop", "AlwaysLateStop"]
