@@ -38,20 +38,26 @@ class StoreError(ValueError):
 
 
 def _plain(value: Any) -> Any:
-    """Arguments as JSON values, telling apart what solve tells apart: a
-    tuple (a pair) from a list, bytes from a list of numbers; an array
-    becomes the lists of its values."""
-    if value is None or isinstance(value, (bool, int, float, str)):
+    """An instance's arguments as JSON values: the values solve reads from
+    them. Any sequence becomes a list (a numpy array, a tuple, bytes: solve
+    reads each item by item, with the same result), any integer a plain int;
+    a string or a float stays what it is (solve refuses both). Keyword
+    arguments stay keyed by name, so a positional instance is another
+    instance than the same one by keyword."""
+    kind = type(value)
+    if kind is int or kind is str or kind is float or value is None:
         return value
-    if isinstance(value, tuple):
-        return {"tuple": [_plain(item) for item in value]}
-    if isinstance(value, (bytes, bytearray)):
-        return {"bytes": bytes(value).hex()}
+    if kind is list or kind is tuple:
+        # A row of plain ints (most of any instance) is taken as it is.
+        return value if set(map(type, value)) <= {int} else [_plain(item) for item in value]
     if isinstance(value, Mapping):
-        return {"mapping": [[str(key), _plain(value[key])] for key in sorted(value, key=str)]}
-    tolist = getattr(value, "tolist", None)  # numpy arrays and scalars
+        return {str(key): _plain(item) for key, item in value.items()}
+    for plain_kind in (int, str, float):  # True, an IntEnum, a str subclass: the plain value
+        if isinstance(value, plain_kind):
+            return plain_kind(value)
+    tolist = getattr(value, "tolist", None)  # numpy arrays and scalars: all values at once
     if callable(tolist):
-        return {"array": _plain(tolist())}
+        return _plain(tolist())
     try:
         return [_plain(item) for item in value]
     except TypeError:
@@ -64,7 +70,7 @@ def fingerprint(instances: Sequence[Any], time_limit: Optional[int]) -> str:
     digest = hashlib.sha256(json.dumps({"time_limit": time_limit, "instances": len(instances)}).encode())
     for instance in instances:
         digest.update(b"\n")
-        digest.update(json.dumps(_plain(instance), separators=(",", ":")).encode())
+        digest.update(json.dumps(_plain(instance), separators=(",", ":"), sort_keys=True).encode())
     return digest.hexdigest()
 
 

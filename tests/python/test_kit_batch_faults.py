@@ -285,3 +285,16 @@ def test_stored_results_equal_what_result_to_dict_gives(tmp_path):
     direct = result_to_dict(tourloom.solve(**timed))
     assert {k: v for k, v in stored.items() if k != "time_taken_microseconds"} == \
         {k: v for k, v in direct.items() if k != "time_taken_microseconds"}
+
+
+def test_the_same_values_as_arrays_or_tuples_resume_the_same_store(tmp_path, monkeypatch):
+    np = pytest.importorskip("numpy", reason="numpy is not installed for this interpreter")
+    store = tmp_path / "batch.jsonl"
+    instances = rings(3)
+    first = solve_many(instances, None, processes=1, store=store)
+    # solve reads an array or a tuple of rows item by item, with the same result: the same batch.
+    same = [{"distance_matrix": np.array(instances[0]["distance_matrix"], dtype="uint16")},
+            {"distance_matrix": tuple(tuple(row) for row in instances[1]["distance_matrix"])},
+            instances[2]]
+    calls = count_solves(monkeypatch)
+    assert solve_many(same, None, processes=1, store=store) == first and calls == []
