@@ -8,29 +8,20 @@ its threads run on, and Ctrl-C or a timeout ends the child at once.
 
 from __future__ import annotations
 
-import multiprocessing
 import os
+import pickle
 import signal
+import subprocess
+import sys
 import time
-from multiprocessing.connection import wait
-from typing import Any, Dict, Mapping, Optional, Sequence
+from typing import Any, Dict, Optional
 
-from ._children import stay_with_parent
 from ._extras import require
-from .plain_solve import exception_of, solve_plain
+from ._solve_child import BOOT
+from .plain_solve import exception_of
 
-# The child is started afresh rather than forked: a fork of a process with
-# threads (the web server's, the GUI's this is for) copies locks that some
-# other thread held, and can hang the child.
-_CONTEXT = "spawn"
 _BAR_STEP = 0.2  # seconds between updates of the progress bar
-
-
-def _child(answer: Any, parent: int, arguments: Sequence[Any], keywords: Mapping[str, Any],
-           time_limit: Optional[int]) -> None:
-    stay_with_parent(parent)
-    answer.send(solve_plain(arguments, keywords, time_limit))
-    answer.close()
+_BAR_FORMAT = "{l_bar}{bar}| {n:.0f}/{total_fmt} s"
 
 
 def solve_in_process(*arguments: Any, time_limit: Optional[int] = None, timeout: Optional[float] = None,
@@ -54,56 +45,63 @@ def solve_in_process(*arguments: Any, time_limit: Optional[int] = None, timeout:
     dies without an answer (killed from outside, by the out-of-memory
     killer say) raises ChildProcessError.
 
-    Every argument is pickled into the child, and the child is a fresh
-    interpreter that imports the caller's main module: a script calling
-    this needs the `if __name__ == "__main__":` guard. An interpreter that
-    cannot start its own executable (the 32-bit PyPy run under qemu-i386)
-    cannot use this function; call tourloom.solve directly there.
+    The child is a fresh interpreter (sys.executable), not a fork: a fork
+    of a process with threads (the web server's, the GUI's this is for)
+    copies locks other threads held and can hang. It imports tourloom from
+    the caller's sys.path and nothing of the caller's program, and every
+    argument is pickled into it. It ends when the caller dies, on Linux. An
+    interpreter that cannot start its own executable (the 32-bit PyPy run
+    under qemu-i386) cannot use this function: it raises the OSError of
+    that start; call tourloom.solve directly there.
     """
-    context = multiprocessing.get_context(_CONTEXT)
-    answer, answer_in_child = context.Pipe(duplex=False)
-    child = context.Process(target=_child, name="tourloom solve",
-                            args=(answer_in_child, os.getpid(), arguments, keywords, time_limit), daemon=True)
+    payload = (pickle.dumps(sys.path, protocol=pickle.HIGHEST_PROTOCOL)
+               + pickle.dumps((arguments, keywords, time_limit), protocol=pickle.HIGHEST_PROTOCOL))
     bar = require("tqdm", "kit").tqdm(total=time_limit, unit="s", bar_format=_BAR_FORMAT) if progress else None
     started = time.monotonic()
     try:
-        child.start()
-        answer_in_child.close()  # so that the child's death reads as the end of the pipe
-        plain = _wait_for(answer, child, started, timeout, bar)
+        child = subprocess.Popen([sys.executable, "-c", BOOT, str(os.getpid())], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE)
+        try:
+            answer = _wait_for(child, payload, started, timeout, bar)
+        finally:
+            # Ctrl-C, the timeout, or any error while waiting: end the child
+            # now (its solve looks at no signal), and in every case reap it.
+            if child.poll() is None:
+                child.kill()
+            child.wait()
+            for stream in (child.stdin, child.stdout):
+                stream.close()  # type: ignore[union-attr]  # both are pipes
     finally:
-        if child.is_alive():  # Ctrl-C, the timeout, or any error while waiting
-            child.kill()
-        if child.pid is not None:
-            child.join()
-        answer.close()
         if bar is not None:
             bar.close()
+    if not answer or child.returncode != 0:
+        raise ChildProcessError("the solving process ended without an answer (%s)" % _ending(child.returncode))
+    plain: Dict[str, Any] = pickle.loads(answer)
     if "error" in plain:
         raise exception_of(plain)
     return plain
 
 
-_BAR_FORMAT = "{l_bar}{bar}| {n:.0f}/{total_fmt} s"
-
-
-def _wait_for(answer: Any, child: Any, started: float, timeout: Optional[float], bar: Any) -> Dict[str, Any]:
+def _wait_for(child: "subprocess.Popen[bytes]", payload: bytes, started: float, timeout: Optional[float],
+              bar: Any) -> bytes:
+    """The child's whole output, once it has ended."""
+    given: Optional[bytes] = payload
     while True:
         left = None if timeout is None else timeout - (time.monotonic() - started)
         if left is not None and left <= 0:
             raise TimeoutError("the solve did not finish within %g s; its process was ended" % timeout)
         step = left if bar is None else (_BAR_STEP if left is None else min(left, _BAR_STEP))
-        ready = wait([answer, child.sentinel], timeout=step)
-        if bar is not None:
-            bar.n = min(time.monotonic() - started, bar.total or float("inf"))
-            bar.refresh()
-        if ready:  # the answer, or the child's end (then the pipe reads as closed)
-            if answer.poll():
-                try:
-                    return answer.recv()  # type: ignore[no-any-return]
-                except EOFError:
-                    pass
-            child.join()
-            raise ChildProcessError("the solving process ended without an answer (%s)" % _ending(child.exitcode))
+        try:
+            # Called again after a step, communicate goes on sending the
+            # input it was given first and loses no output.
+            out, _ = child.communicate(given, timeout=step)
+            return out
+        except subprocess.TimeoutExpired:
+            given = None
+        finally:
+            if bar is not None:
+                bar.n = min(time.monotonic() - started, bar.total or float("inf"))
+                bar.refresh()
 
 
 def _ending(exitcode: Optional[int]) -> str:

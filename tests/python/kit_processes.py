@@ -32,22 +32,6 @@ def children(pid=None):
     return found
 
 
-def solving_children(pid=None):
-    """children(), less multiprocessing's resource tracker: one helper process
-    that multiprocessing starts with the first child it spawns and keeps for
-    the life of its parent (it ends when the parent does)."""
-    found = set()
-    for child in children(pid):
-        try:
-            with open("/proc/%d/cmdline" % child, "rb") as f:
-                command = f.read()
-        except OSError:
-            continue
-        if b"multiprocessing.resource_tracker" not in command:
-            found.add(child)
-    return found
-
-
 def exists(pid):
     """Whether a process of that pid exists at all, a zombie included."""
     return os.path.exists("/proc/%d" % pid)
