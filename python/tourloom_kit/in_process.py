@@ -51,8 +51,10 @@ def solve_in_process(*arguments: Any, time_limit: Optional[int] = None, timeout:
     the caller's sys.path and nothing of the caller's program, and every
     argument is pickled into it. It ends when the caller dies, on Linux. An
     interpreter that cannot start its own executable (the 32-bit PyPy run
-    under qemu-i386) cannot use this function: it raises the OSError of
-    that start; call tourloom.solve directly there.
+    under qemu-i386 on a kernel that cannot run i386 programs itself)
+    cannot use this function: the start fails (OSError "Exec format error")
+    or the child does (ChildProcessError); call tourloom.solve directly
+    there.
     """
     payload = (pickle.dumps(sys.path, protocol=pickle.HIGHEST_PROTOCOL)
                + pickle.dumps((arguments, keywords, time_limit), protocol=pickle.HIGHEST_PROTOCOL))

@@ -39,9 +39,10 @@ def exists(pid):
 
 @functools.lru_cache(maxsize=None)
 def can_start_own_interpreter():
-    """Whether sys.executable can be started as a program. The 32-bit PyPy
-    runs under qemu-i386 and its executable is an i386 binary the kernel
-    here cannot run: starting it fails with "Exec format error"."""
+    """Whether sys.executable can be started as a program, found by starting
+    it. The 32-bit PyPy runs under qemu-i386 and its executable is an i386
+    binary: a kernel without 32-bit support refuses it ("Exec format
+    error"), one with it runs it (then the i386 runtime must be found)."""
     try:
         return subprocess.run([sys.executable, "-c", "pass"], timeout=120).returncode == 0
     except (OSError, subprocess.TimeoutExpired):

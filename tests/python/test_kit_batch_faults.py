@@ -5,7 +5,7 @@ belong to other batches or whose last line was cut short.
 The tests that kill workers of solve_many's own pool run wherever the pool
 does (its workers are forked); the driver test starts a second interpreter
 and skips where sys.executable cannot be started (the 32-bit PyPy under
-qemu-i386)."""
+qemu-i386 on a kernel that cannot run i386 programs itself)."""
 
 import json
 import os

@@ -1,8 +1,8 @@
 """solve_in_process: one solve in a child interpreter, which Ctrl-C or a
 timeout ends at once, leaving no process behind, while the caller's threads
 run on. Every test here starts a child interpreter, so the module skips
-where sys.executable cannot be started (the 32-bit PyPy under qemu-i386,
-which solves in its own process only)."""
+where sys.executable cannot be started (the 32-bit PyPy under qemu-i386 on
+a kernel that cannot run i386 programs itself; where it can, they run)."""
 
 import os
 import pickle
