@@ -61,8 +61,11 @@ def solve_in_process(*arguments: Any, time_limit: Optional[int] = None, timeout:
     bar = require("tqdm", "kit").tqdm(total=time_limit, unit="s", bar_format=_BAR_FORMAT) if progress else None
     started = time.monotonic()
     try:
+        # A session of its own: a terminal's Ctrl-C reaches the caller alone,
+        # which ends the child, and not a child still starting up (which
+        # would print a traceback of its own).
         child = subprocess.Popen([sys.executable, "-c", BOOT, str(os.getpid())], stdin=subprocess.PIPE,
-                                 stdout=subprocess.PIPE)
+                                 stdout=subprocess.PIPE, start_new_session=True)
         try:
             answer = _wait_for(child, payload, started, timeout, bar)
         finally:
