@@ -219,7 +219,7 @@ def _solve_here(work: List[Instance], todo: List[int], time_limit: Optional[int]
 
 def _solve_on(executor: Executor, work: List[Instance], todo: List[int], time_limit: Optional[int],
               ledger: _Ledger) -> None:
-    position: Dict[Future, int] = {}
+    position: Dict["Future[Dict[str, Any]]", int] = {}
     try:
         for index in todo:
             position[executor.submit(solve_one, work[index], time_limit)] = index
@@ -251,7 +251,7 @@ def _solve_on_own_pool(work: List[Instance], todo: List[int], time_limit: Option
     queue: Deque[int] = deque(todo)
     deaths: Dict[int, int] = {}
     pools: List[Optional[ProcessPoolExecutor]] = [None] * min(size, len(todo))
-    running: Dict[Future, Tuple[int, int]] = {}  # future -> (worker slot, instance index)
+    running: Dict["Future[Dict[str, Any]]", Tuple[int, int]] = {}  # future -> (worker slot, instance index)
 
     def submit(slot: int, index: int) -> None:
         for _ in range(2):  # a worker that died idle broke its pool without costing any instance

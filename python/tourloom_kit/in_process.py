@@ -93,7 +93,7 @@ def _wait_for(child: "subprocess.Popen[bytes]", payload: bytes, started: float, 
     given: Optional[bytes] = payload
     while True:
         left = None if timeout is None else timeout - (time.monotonic() - started)
-        if left is not None and left <= 0:
+        if timeout is not None and left is not None and left <= 0:
             raise TimeoutError("the solve did not finish within %g s; its process was ended" % timeout)
         step = left if bar is None else (_BAR_STEP if left is None else min(left, _BAR_STEP))
         try:
