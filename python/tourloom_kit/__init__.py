@@ -11,17 +11,23 @@ do need more name the extra that brings it: `pip install 'tourloom[kit]'`
 Modules: checks (check_inputs), results (result_to_dict, schedule_rows,
 schedule_frame, rotate_to), lateness (explain_lateness: why a tour is
 late), plotting (plot_schedule), batch (solve_many),
+store (the file that lets solve_many resume), in_process (solve_in_process:
+one solve in a child process, which can be stopped),
 tsptw (classic time-window files, their model for solve and the classic
 replay), tsplib (TSPLIB files through tsplib95).
 """
 
 from ._extras import MissingExtra
-from .batch import BatchInterrupted, SolveError, solve_many
+from .batch import BatchInterrupted, SolveError, WorkerDied, solve_many
 from .checks import check_inputs
+from .in_process import solve_in_process
 from .lateness import AlwaysLateStop, LateStop, LatenessReport, explain_lateness
+from .plain_solve import PanicException
 from .plotting import plot_schedule
 from .results import result_to_dict, rotate_to, schedule_frame, schedule_rows
+from .store import StoreError
 
 __all__ = ["check_inputs", "result_to_dict", "schedule_rows", "schedule_frame", "rotate_to", "plot_schedule",
            "solve_many", "SolveError", "BatchInterrupted", "MissingExtra",
-           "explain_lateness", "LatenessReport", "LateStop", "AlwaysLateStop"]
+           "explain_lateness", "LatenessReport", "LateStop", "AlwaysLateStop",
+           "WorkerDied", "StoreError", "solve_in_process", "PanicException"]

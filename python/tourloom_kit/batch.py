@@ -6,30 +6,57 @@ A solve holds the interpreter lock for its whole duration, so threads of one
 interpreter run solves one after another; every worker here is a process
 with its own interpreter. Results come back as the plain dictionaries of
 result_to_dict, because the result object itself cannot be pickled.
+
+solve_many's own pool is one single-process pool per worker, so that a
+worker that dies (killed by the out-of-memory killer, say) breaks only its
+own pool: it is known which instance it was solving, that instance alone is
+tried again on a fresh one, and the other workers' solves run on.
 """
 
 from __future__ import annotations
 
 import os
-import signal
+from collections import deque
 from concurrent.futures import FIRST_COMPLETED, Executor, Future, ProcessPoolExecutor, wait
-from typing import Any, Dict, Iterable, List, Mapping, Optional, Sequence, Union
+from concurrent.futures.process import BrokenProcessPool
+from typing import Any, Deque, Dict, Iterable, List, Mapping, Optional, Sequence, Tuple, Union
 
+from ._children import stay_with_parent
 from ._extras import require
-from .results import result_to_dict
+from .plain_solve import failure_of, solve_plain
+from .store import ResultStore
 
 Instance = Union[Mapping[str, Any], Sequence[Any]]  # keyword or positional arguments of solve
+Results = List[Optional[Dict[str, Any]]]
+
+# How often an instance whose worker died is tried again on a fresh worker
+# before it is reported as WorkerDied: a worker killed from outside once or
+# twice costs nothing, an instance that takes down every worker it is given
+# (too much memory) does not stall the batch.
+RETRIES = 2
 
 
 class SolveError(Exception):
     """A solve of the batch failed. `index` is the instance's position,
     `kind` the name of the exception the solve raised (TypeError,
-    PanicException, ...) and `message` its text. The solve's own exception
-    stays in the worker: the panic exception cannot be pickled."""
+    PanicException, ...) or, with a given executor, the executor's own
+    failure (KilledWorker, BrokenProcessPool, ...), and `message` its text.
+    `results` holds the finished results in input order, None where there
+    is none. The solve's own exception stays in the worker: the panic
+    exception cannot be pickled."""
 
-    def __init__(self, index: int, kind: str, message: str):
+    def __init__(self, index: int, kind: str, message: str, results: Optional[Results] = None):
         super().__init__("instance %d: %s: %s" % (index, kind, message))
-        self.index, self.kind, self.message = index, kind, message
+        self.index, self.kind, self.message, self.results = index, kind, message, results
+
+    def __reduce__(self) -> Any:  # pickles with its fields, not with its text alone
+        return type(self), (self.index, self.kind, self.message, self.results)
+
+
+class WorkerDied(SolveError):
+    """The worker process solving this instance died every time it was given
+    the instance (RETRIES + 1 times), in solve_many's own pool; `kind` is
+    "WorkerDied"."""
 
 
 class BatchInterrupted(KeyboardInterrupt):
@@ -38,7 +65,7 @@ class BatchInterrupted(KeyboardInterrupt):
     executor); `results` holds every finished result in input order, None
     where a solve had not finished."""
 
-    def __init__(self, results: List[Optional[Dict[str, Any]]]):
+    def __init__(self, results: Results):
         super().__init__("interrupted with %d of %d instances solved"
                          % (sum(r is not None for r in results), len(results)))
         self.results = results
@@ -48,25 +75,9 @@ def solve_one(instance: Instance, time_limit: Optional[int]) -> Dict[str, Any]:
     """Solve one instance and return it as plain data; a failure comes back
     as {"error": kind, "message": text} so that it crosses any process
     boundary. This is what runs in the workers."""
-    import tourloom
-
-    try:
-        if isinstance(instance, Mapping):
-            result = tourloom.solve(**instance, time_limit=time_limit)
-        else:
-            result = tourloom.solve(*instance, time_limit=time_limit)
-    except (KeyboardInterrupt, SystemExit):
-        raise
-    except BaseException as e:  # the panic exception derives from BaseException
-        return {"error": type(e).__name__, "message": str(e)}
-    return result_to_dict(result)
-
-
-def _ignore_interrupts() -> None:
-    # Ctrl-C reaches the whole process group. The parent alone answers it, by
-    # ending the workers, so a worker must not die in the middle of sending
-    # a result.
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    if isinstance(instance, Mapping):
+        return solve_plain((), instance, time_limit)
+    return solve_plain(instance, {}, time_limit)
 
 
 def _end_workers(pool: ProcessPoolExecutor) -> None:
@@ -83,7 +94,8 @@ def _end_workers(pool: ProcessPoolExecutor) -> None:
 
 def solve_many(instances: Iterable[Instance], time_limit: Optional[int] = None, *,
                processes: Optional[int] = None, executor: Optional[Executor] = None,
-               progress: bool = False) -> List[Dict[str, Any]]:
+               progress: bool = False, store: Optional[Union[str, "os.PathLike[str]"]] = None
+               ) -> List[Dict[str, Any]]:
     """Solve every instance (a dict of keyword arguments of tourloom.solve,
     or a sequence of its positional arguments, without the time limit) with
     `time_limit`, and return the results as result_to_dict gives them, in
@@ -93,82 +105,200 @@ def solve_many(instances: Iterable[Instance], time_limit: Optional[int] = None, 
       `client.get_executor()`, ...); solve_many neither starts nor shuts it.
     - processes: otherwise, the size of solve_many's own process pool
       (default: one per core); 1 solves in this process, one after another.
-    - progress: a tqdm progress bar (the `kit` extra).
+    - progress: a tqdm progress bar (the `kit` extra); with a store it
+      starts at the number of results already stored.
+    - store: a file (JSON lines, see tourloom_kit.store) that keeps every
+      finished result as it arrives. Called again with the same instances,
+      time limit and store, solve_many solves only what is not stored yet
+      and returns the stored results unchanged. A store written for other
+      instances or another time limit raises StoreError and is left as it
+      was; a last line cut short (the writer killed mid-line) is dropped and
+      that instance solved again. Failed solves are not stored.
 
     The first failing instance (in input order) raises SolveError once the
-    instances before it are done; Ctrl-C raises BatchInterrupted with the
-    finished results.
+    instances before it are done, with the finished results in its
+    `results`; Ctrl-C raises BatchInterrupted with the finished results.
+
+    What survives what:
+
+    - A worker of solve_many's own pool that dies (SIGKILL, the
+      out-of-memory killer, a crash) costs no finished result: the instance
+      it was solving is given to a fresh worker, at most RETRIES (2) times;
+      the third death makes it a WorkerDied (a SolveError) in input order.
+    - A given executor's failures are its own: a Dask cluster reruns the
+      tasks of a dead worker on another one (up to its `allowed-failures`,
+      3 by default) and then fails the task with KilledWorker; a given
+      ProcessPoolExecutor fails every unfinished solve with
+      BrokenProcessPool when any of its workers dies. Either failure is that
+      instance's SolveError (kind "KilledWorker", "BrokenProcessPool"); the
+      results finished before it are kept.
+    - The driving process itself dying (a reboot, kill -9) loses only the
+      solves that were running, with a store: call again to resume. Without
+      one, everything is lost with it.
     """
     work = list(instances)
-    results: List[Optional[Dict[str, Any]]] = [None] * len(work)
-    bar = require("tqdm", "kit").tqdm(total=len(work), unit="instance") if progress else None
+    ledger = _Ledger(work, time_limit, store, progress)
     try:
-        if executor is None and (processes or os.cpu_count() or 1) == 1:
-            _solve_here(work, time_limit, results, bar)
+        todo = ledger.unsolved()
+        size = processes or os.cpu_count() or 1
+        if not todo:
+            pass
+        elif executor is None and size == 1:
+            _solve_here(work, todo, time_limit, ledger)
         elif executor is None:
-            pool = ProcessPoolExecutor(max_workers=processes, initializer=_ignore_interrupts)
-            try:
-                _solve_on(pool, work, time_limit, results, bar)
-            except BaseException:
-                _end_workers(pool)
-                raise
-            pool.shutdown(wait=True)
+            _solve_on_own_pool(work, todo, time_limit, size, ledger)
         else:
-            _solve_on(executor, work, time_limit, results, bar)
+            _solve_on(executor, work, todo, time_limit, ledger)
     except KeyboardInterrupt:
-        raise BatchInterrupted(results) from None
+        raise BatchInterrupted(ledger.results) from None
     finally:
-        if bar is not None:
-            bar.close()
-    _raise_first_error(results)
-    return results  # type: ignore[return-value]  # every slot is filled now
+        ledger.close()
+    ledger.raise_first_error()
+    return ledger.results  # type: ignore[return-value]  # every slot is filled now
 
 
-def _solve_here(work: List[Instance], time_limit: Optional[int], results: List[Optional[Dict[str, Any]]],
-                bar: Any) -> None:
-    for index, instance in enumerate(work):
-        results[index] = solve_one(instance, time_limit)
-        if bar is not None:
-            bar.update(1)
-        if "error" in results[index]:  # type: ignore[operator]
+class _Ledger:
+    """The results of one batch as they come in: kept in input order, written
+    to the store, counted on the progress bar."""
+
+    def __init__(self, work: List[Instance], time_limit: Optional[int],
+                 store: Optional[Union[str, "os.PathLike[str]"]], progress: bool):
+        self.results: Results = [None] * len(work)
+        self.store = ResultStore(store, work, time_limit) if store is not None else None
+        try:
+            if self.store is not None:
+                for index, result in self.store.results.items():
+                    self.results[index] = result
+            stored = len(work) - len(self.unsolved())
+            self.bar = (require("tqdm", "kit").tqdm(total=len(work), initial=stored, unit="instance")
+                        if progress else None)
+        except BaseException:
+            if self.store is not None:
+                self.store.close()
+            raise
+
+    def unsolved(self) -> List[int]:
+        return [index for index, result in enumerate(self.results) if result is None]
+
+    def finish(self, index: int, result: Dict[str, Any]) -> None:
+        self.results[index] = result
+        if self.store is not None and "error" not in result:
+            self.store.add(index, result)
+        if self.bar is not None:
+            self.bar.update(1)
+
+    def first_error_settled(self) -> bool:
+        """Whether some instance failed and every instance before it is done,
+        so that the error to report is known."""
+        for result in self.results:
+            if result is None:
+                return False
+            if "error" in result:
+                return True
+        return False
+
+    def raise_first_error(self) -> None:
+        for index, result in enumerate(self.results):
+            if result is not None and "error" in result:
+                kind = WorkerDied if result["error"] == "WorkerDied" else SolveError
+                raise kind(index, result["error"], result["message"], self.results)
+
+    def close(self) -> None:
+        if self.bar is not None:
+            self.bar.close()
+        if self.store is not None:
+            self.store.close()
+
+
+def _solve_here(work: List[Instance], todo: List[int], time_limit: Optional[int], ledger: _Ledger) -> None:
+    for index in todo:
+        ledger.finish(index, solve_one(work[index], time_limit))
+        if ledger.first_error_settled():
             return
 
 
-def _solve_on(executor: Executor, work: List[Instance], time_limit: Optional[int],
-              results: List[Optional[Dict[str, Any]]], bar: Any) -> None:
-    position: Dict[Future, int] = {}
+def _solve_on(executor: Executor, work: List[Instance], todo: List[int], time_limit: Optional[int],
+              ledger: _Ledger) -> None:
+    position: Dict["Future[Dict[str, Any]]", int] = {}
     try:
-        for index, instance in enumerate(work):
-            position[executor.submit(solve_one, instance, time_limit)] = index
+        for index in todo:
+            position[executor.submit(solve_one, work[index], time_limit)] = index
         pending = set(position)
         while pending:
             done, pending = wait(pending, return_when=FIRST_COMPLETED)
             for future in done:
-                results[position[future]] = future.result()
-                if bar is not None:
-                    bar.update(1)
-            if _first_error_settled(results):
+                try:
+                    result = future.result()
+                except Exception as e:  # the executor's own failure: a dead worker, a lost cluster
+                    result = failure_of(e)
+                ledger.finish(position[future], result)
+            if ledger.first_error_settled():
                 return
     finally:
         for future in position:
             future.cancel()
 
 
-def _first_error_settled(results: List[Optional[Dict[str, Any]]]) -> bool:
-    """Whether some instance failed and every instance before it is done,
-    so that the error to report is known."""
-    for result in results:
-        if result is None:
-            return False
-        if "error" in result:
-            return True
-    return False
+def _worker_pool() -> ProcessPoolExecutor:
+    return ProcessPoolExecutor(max_workers=1, initializer=stay_with_parent, initargs=(os.getpid(),))
 
 
-def _raise_first_error(results: List[Optional[Dict[str, Any]]]) -> None:
-    for index, result in enumerate(results):
-        if result is not None and "error" in result:
-            raise SolveError(index, result["error"], result["message"])
+def _solve_on_own_pool(work: List[Instance], todo: List[int], time_limit: Optional[int], size: int,
+                       ledger: _Ledger) -> None:
+    """Solve on `size` workers, each a pool of one process that is given one
+    instance at a time, so that a broken pool names the instance whose
+    worker died."""
+    queue: Deque[int] = deque(todo)
+    deaths: Dict[int, int] = {}
+    pools: List[Optional[ProcessPoolExecutor]] = [None] * min(size, len(todo))
+    running: Dict["Future[Dict[str, Any]]", Tuple[int, int]] = {}  # future -> (worker slot, instance index)
+
+    def submit(slot: int, index: int) -> None:
+        for _ in range(2):  # a worker that died idle broke its pool without costing any instance
+            pool = pools[slot]
+            if pool is None:
+                pool = pools[slot] = _worker_pool()
+            try:
+                running[pool.submit(solve_one, work[index], time_limit)] = (slot, index)
+                return
+            except BrokenProcessPool:
+                pool.shutdown(wait=True)
+                pools[slot] = None
+        raise BrokenProcessPool("a fresh worker process died before it was given an instance")
+
+    try:
+        while queue or running:
+            busy = {slot for slot, _ in running.values()}
+            for slot in range(len(pools)):
+                if slot not in busy and queue:
+                    submit(slot, queue.popleft())
+            done, _ = wait(running, return_when=FIRST_COMPLETED)
+            for future in done:
+                slot, index = running.pop(future)
+                try:
+                    result = future.result()
+                except BrokenProcessPool:
+                    pools[slot].shutdown(wait=True)  # type: ignore[union-attr]  # busy slots have a pool
+                    pools[slot] = None
+                    deaths[index] = deaths.get(index, 0) + 1
+                    if deaths[index] <= RETRIES:
+                        queue.appendleft(index)
+                        continue
+                    result = {"error": "WorkerDied",
+                              "message": "the worker process solving it died %d times (killed from outside, "
+                                         "by the out-of-memory killer say, or crashed)" % deaths[index]}
+                ledger.finish(index, result)
+            if ledger.first_error_settled():
+                return
+    finally:
+        busy = {slot for slot, _ in running.values()}
+        for slot, pool in enumerate(pools):
+            if pool is None:
+                continue
+            if slot in busy:  # Ctrl-C, or the batch's error is known: no need to wait for these solves
+                _end_workers(pool)
+            else:
+                pool.shutdown(wait=True)
 
 
-__all__ = ["solve_many", "solve_one", "SolveError", "BatchInterrupted"]
+__all__ = ["solve_many", "solve_one", "SolveError", "WorkerDied", "BatchInterrupted", "RETRIES"]
