@@ -410,9 +410,12 @@ def _location_windows(location: int, windows: Any, found: _Findings) -> Optional
         except _Bad as bad:
             found.refuse(name, here, bad.text, bad.error)
             return None
-        if converted_start or converted_end:
+        if isinstance(items[0], dt.datetime) or isinstance(items[1], dt.datetime):
             found.convert(name, here, "datetimes are refused by tourloom.solve, which takes Unix seconds "
                           "(tourloom_kit.solve converts aware datetimes)", key="datetime")
+        elif converted_start or converted_end:
+            found.convert(name, here, "a float is refused by tourloom.solve, which takes integers only "
+                          "(tourloom_kit.solve converts whole floats)", key="float")
         # A fraction of a second is rounded inwards, so that the window never
         # grows beyond what was given.
         start += _fraction(items[0])
