@@ -161,8 +161,8 @@ def _instant(value: Any) -> Tuple[int, bool]:
                        ValueError)
         return _unix(value), True
     if type(value).__name__ == "datetime64":
-        raise _Bad("%r is a numpy datetime64, which names no timezone; convert UTC values with "
-                   ".astype('datetime64[s]').astype('int64')" % (value,), ValueError)
+        raise _Bad("%s is a numpy datetime64, which names no timezone; convert UTC values with "
+                   ".astype('datetime64[s]').astype('int64')" % value, ValueError)
     return _whole(value)
 
 
