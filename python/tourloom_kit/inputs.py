@@ -96,6 +96,7 @@ class _Findings:
     def __init__(self) -> None:
         self.found: List[Finding] = []
         self._once: set = set()
+        self.row_maxima: Dict[str, List[int]] = {}
 
     def refuse(self, argument: str, where: str, text: str, error: type = ValueError, prefixed: bool = True) -> None:
         self.found.append(Finding(argument, where, text, REFUSED, error, prefixed))
@@ -195,7 +196,10 @@ def _unwrap(name: str, value: Any, found: _Findings) -> Any:
 
 
 def _items(value: Any) -> Optional[List[Any]]:
-    """The items of a list-like value, or None for a scalar or text."""
+    """The items of a list-like value (a list itself, not a copy), or None
+    for a scalar or text."""
+    if type(value) is list:
+        return value
     if _is_text(value) or not hasattr(value, "__len__") or not hasattr(value, "__iter__"):
         return None
     if isinstance(value, dict):
@@ -246,14 +250,18 @@ def _array_matrix(name: str, array: Any, highest: int, unit: str, found: _Findin
     return array.astype(np.uint64) if kind == "f" else array
 
 
-def _row(name: str, i: int, row: Any, highest: int, unit: str, found: _Findings) -> Optional[List[int]]:
-    """One matrix row or list as ints; None when an entry is refused (one
-    sentence per row is enough)."""
-    entries = list(row)
+def _row(name: str, i: int, row: Any, highest: int, unit: str,
+         found: _Findings) -> Optional[Tuple[List[int], int]]:
+    """One matrix row or list as ints, with its largest entry; None when an
+    entry is refused (one sentence per row is enough)."""
+    entries = row if type(row) is list else list(row)
     if set(map(type, entries)) <= {int}:
         # The common case at C speed: plain ints, only the range to check.
-        if not entries or (min(entries) >= 0 and max(entries) <= highest):
-            return entries
+        if not entries:
+            return entries, 0
+        high = max(entries)
+        if high <= highest and min(entries) >= 0:
+            return entries, high
     converted = []
     for j, entry in enumerate(entries):
         where = "[%d][%d]" % (i, j) if i >= 0 else "[%d]" % j
@@ -270,12 +278,13 @@ def _row(name: str, i: int, row: Any, highest: int, unit: str, found: _Findings)
             found.refuse(name, where, problem)
             return None
         converted.append(number)
-    return converted
+    return converted, max(converted, default=0)
 
 
 def _matrix(name: str, value: Any, n: Optional[int], highest: int, unit: str,
             found: _Findings) -> Tuple[Optional[Any], Optional[int]]:
-    """(the converted matrix or None, its number of rows or None)."""
+    """(the converted matrix or None, its number of rows or None); a list
+    matrix's row maxima are kept in found.row_maxima[name]."""
     value = _unwrap(name, value, found)
     if _numpy(value):
         checked = _array_matrix(name, value, highest, unit, found)
@@ -308,6 +317,8 @@ def _matrix(name: str, value: Any, n: Optional[int], highest: int, unit: str,
         found.refuse(name, "", "%d rows for the %d locations of distance_matrix; give one row and one column per "
                      "location" % (len(rows), n))
     matrix: List[List[int]] = []
+    maxima: List[int] = []
+    found.row_maxima[name] = maxima
     good = True
     for i, row in enumerate(rows):
         entries = _items(row)
@@ -325,7 +336,8 @@ def _matrix(name: str, value: Any, n: Optional[int], highest: int, unit: str,
         if converted is None:
             good = False
         else:
-            matrix.append(converted)
+            matrix.append(converted[0])
+            maxima.append(converted[1])
     return (matrix if good else None), len(rows)
 
 
@@ -342,7 +354,8 @@ def _per_location(name: str, value: Any, n: Optional[int], highest: int, unit: s
     if n is not None and len(entries) != n:
         found.refuse(name, "", "%d entries for %d locations; give exactly one per location" % (len(entries), n))
         return None
-    return _row(name, -1, entries, highest, unit, found)
+    converted = _row(name, -1, entries, highest, unit, found)
+    return None if converted is None else converted[0]
 
 
 # ------------------------------------------------------------ time windows
@@ -571,11 +584,11 @@ def _limit(value: Any, found: _Findings) -> Optional[int]:
 
 # ------------------------------------------------------------ the whole model
 
-def _tour_fits(durations: Any, jobs: List[int], windows: List[List[Tuple[int, int]]],
+def _tour_fits(durations: Any, maxima: Optional[List[int]], jobs: List[int], windows: List[List[Tuple[int, int]]],
                hours: Optional[Tuple[int, int]], found: _Findings) -> None:
     """Refuse times so large that some tour runs past the solver's last date
     or its sums of seconds overflow (a PanicException mid-search)."""
-    travel = sum(int(v) for v in _row_maxima(durations))
+    travel = sum(int(v) for v in (maxima if maxima is not None else _row_maxima(durations)))
     stretch = 1
     if hours is not None and 0 < hours[1] - hours[0] < DAY:
         stretch = -(-DAY // (hours[1] - hours[0]))  # a day per opening at most
@@ -604,7 +617,8 @@ def _row_maxima(matrix: Any) -> List[int]:
 def _distances_fit(matrix: Any, found: _Findings) -> None:
     """The tour's distance is summed in 64 bits without a check: a total
     that can pass 2**64 - 1 would silently wrap to a small number."""
-    if sum(int(v) for v in _row_maxima(matrix)) > U64_MAX:
+    maxima = found.row_maxima.get("distance_matrix") if isinstance(matrix, list) else None
+    if sum(int(v) for v in (maxima if maxima is not None else _row_maxima(matrix))) > U64_MAX:
         found.refuse("distance_matrix", "", "distances so large that a tour's total can pass 2**64 - 1, where the "
                      "solver's sum wraps round; scale them down")
 
@@ -646,7 +660,8 @@ def normalise(distance_matrix: Any, duration_matrix: Any = None, job_durations: 
                 break
     refused = any(f.outcome == REFUSED for f in found.found)
     if not refused and durations is not None and jobs is not None and windows is not None:
-        _tour_fits(durations, jobs, windows, hours, found)
+        maxima = found.row_maxima.get("duration_matrix") if isinstance(durations, list) else None
+        _tour_fits(durations, maxima, jobs, windows, hours, found)
     arguments = {"distance_matrix": distances, "duration_matrix": durations, "job_durations": jobs,
                  "time_windows": windows, "operation_times": hours, "time_limit": limit}
     return Normalised(arguments, found.found)
