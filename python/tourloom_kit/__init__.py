@@ -28,5 +28,6 @@ from .plotting import plot_schedule
 from .results import result_to_dict, rotate_to, schedule_frame, schedule_rows
 from .tsptw import FormatError
 
-__all__ = ["solve", "check_inputs", "UnitsWarning", "FormatError", "tsptw", "tsplib",
-           "result_to_dict", "schedule_rows", "schedule_frame", "rotate_to", "plot_schedule", "solve_many", "SolveError", "BatchInterrupted", "MissingExtra"]
+__all__ = ["check_inputs", "result_to_dict", "schedule_rows", "schedule_frame", "rotate_to", "plot_schedule",
+           "solve_many", "SolveError", "BatchInterrupted", "MissingExtra"]
+__all__ += ["solve", "UnitsWarning", "FormatError", "tsptw", "tsplib"]
