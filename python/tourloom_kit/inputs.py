@@ -155,6 +155,8 @@ def _instant(value: Any) -> Tuple[int, bool]:
     """A window time as Unix seconds; (seconds, converted). An aware
     datetime gives its Unix time; its fraction of a second is left for the
     caller to round inwards."""
+    if type(value).__name__ == "NaTType":
+        raise _Bad("NaT is a missing time; every window needs a start and an end", ValueError)
     if isinstance(value, dt.datetime):
         if value.tzinfo is None or value.utcoffset() is None:
             raise _Bad("%s is a naive datetime: it names no timezone, and tourloom's times are UTC; make it "

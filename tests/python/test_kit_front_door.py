@@ -165,6 +165,8 @@ REFUSED = [
       "distance_matrix[0][1]: -7 is negative", id="numpy-negative"),
     P(lambda: {"distance_matrix": np().zeros((3, 2), dtype=int)}, ValueError,
       "distance_matrix: a 3 x 2 array; the matrix must be square", id="numpy-3x2"),
+    P(lambda: {"time_windows": [[(pd().NaT, at(9))]] + WINDOWS[1:]}, ValueError,
+      "time_windows[0][0]: NaT is a missing time; every window needs a start and an end", id="pandas-nat"),
     P(lambda: {"time_windows": [np().array([[at(8), at(9)]], dtype="datetime64[s]")] + WINDOWS[1:]}, ValueError,
       "time_windows[0][0]: 2023-11-15T08:00:00 is a numpy datetime64, which names no timezone",
       id="numpy-datetime64"),
