@@ -70,7 +70,6 @@ def draw(result, path, hours):
         result.distance / 1000, span(result.working_time), span(result.traveling_time),
         span(result.waiting_time), span(result.lateness))
     ax = plot_schedule(result, names=[stop[0] for stop in STOPS], operation_times=hours, title=title)
-    ax.figure.tight_layout()
     ax.figure.savefig(path, dpi=110)
     plt.close(ax.figure)
 

@@ -45,10 +45,14 @@ from dataclasses import dataclass, field
 from decimal import ROUND_HALF_UP, Decimal, InvalidOperation
 from typing import Any, Dict, Iterable, Iterator, List, Optional, Sequence, Tuple
 
+from .inputs import LAST_INSTANT, REFUSED, normalise
 from .results import rotate_to
 
 K = 1000
 BASE = 1_700_000_000  # a Unix time: 2023-11-14 22:13:20 UTC
+# The largest scaled time whose window, modelled with K and BASE, still
+# ends on a date the solver represents.
+LARGEST_TIME = (LAST_INSTANT - BASE) // K - 1
 
 
 class FormatError(ValueError):
@@ -107,6 +111,9 @@ def _scaled(path: str, line: int, token: str, scale: int) -> int:
     if value < 0:
         raise FormatError(path, line, "negative time %s" % token)
     scaled = value * scale
+    if scaled > LARGEST_TIME:
+        raise FormatError(path, line, "time %s is out of the solve's range (at most %d after scaling by %d)"
+                          % (token, LARGEST_TIME, scale))
     whole = scaled.to_integral_value(rounding=ROUND_HALF_UP)
     if scale == 1 and whole != scaled:
         raise FormatError(path, line, "time %s is not a whole number (this set is read unscaled)" % token)
@@ -163,7 +170,13 @@ def _instance(path: str, lines: Iterator[Tuple[int, List[str]]], scale: int, nam
     extra = next(lines, None)
     if extra is not None:
         raise FormatError(path, extra[0], "unexpected content after the last time window: %r" % " ".join(extra[1]))
-    return Instance(name=name, times=times, windows=windows, scale=scale)
+    instance = Instance(name=name, times=times, windows=windows, scale=scale)
+    # Each time fits, but their sums along a tour may not: the same rules as
+    # tourloom_kit.solve's, on the model this instance becomes.
+    refused = [f for f in normalise(**solve_arguments(instance)).findings if f.outcome == REFUSED]
+    if refused:
+        raise FormatError(path, None, "out of the solve's range once modelled: %s" % refused[0])
+    return instance
 
 
 def read_best_known(path: str) -> Dict[str, BestKnown]:

@@ -138,7 +138,7 @@ GOOD = dict(distance_matrix=[[0, 1], [1, 0]], duration_matrix=[[0, 60], [60, 0]]
     P({"job_durations": [60, -1]}, ["job_durations[1]: -1 is negative"], id="negative"),
     P({"distance_matrix": [[0, 1.0], [1, 0]]}, ["distance_matrix[0][1]: 1.0 is a float"], id="float"),
     P({"time_limit": 1.5}, ["time_limit: 1.5 is not an integer"], id="float-limit"),
-    P({"duration_matrix": None}, ["duration_matrix, job_durations and time_windows make the time model only"],
+    P({"duration_matrix": None}, ["duration_matrix is missing: give duration_matrix, job_durations and time_windows"],
       id="partial-time-model"),
 ])
 def test_check_inputs(change, advice):
@@ -151,15 +151,15 @@ def test_check_inputs(change, advice):
 def test_check_inputs_names_the_cast_for_a_float_array():
     np = pytest.importorskip("numpy", reason="numpy is not installed for this interpreter")
     found = check_inputs(np.array([[0.0, 2.0], [2.0, 0.0]]))
-    assert found == ["distance_matrix: a float64 array is refused even though its values are whole numbers; "
-                     "cast it with .astype('uint64')"]
-    assert "round it" in check_inputs(np.array([[0.0, 2.5], [2.0, 0.0]]))[0]
+    assert found == ["distance_matrix: a float64 array is refused by tourloom.solve even though its values are whole "
+                     "numbers; cast it with .astype('uint64') (tourloom_kit.solve does)"]
+    assert "round the array" in check_inputs(np.array([[0.0, 2.5], [2.0, 0.0]]))[0]
     assert check_inputs(np.array([[0, 2], [2, 0]])) == []
     assert check_inputs(np.array([[0, 2], [-2, 0]]), job_durations=np.array([1], np.uint8)) == [
-        "distance_matrix[1][0]: -2 is negative; solve takes 0 to 2**64 - 1",
-        "job_durations: 1 entries for 2 locations; the solve would fail with a PanicException",
-        "duration_matrix, job_durations and time_windows make the time model only together; with one of them "
-        "missing, routes are judged by distance alone"]
+        "distance_matrix[1][0]: -2 is negative; give 0 to 2**64 - 1",
+        "job_durations: 1 entries for 2 locations; give exactly one per location",
+        "duration_matrix and time_windows are missing: give duration_matrix, job_durations and time_windows "
+        "together, or none of them"]
 
 
 INSTANCES = [TIMED, DISTANCE_ONLY, (DISTANCE_ONLY["distance_matrix"],), dict(TIMED, job_durations=[0, 0, 0])]
