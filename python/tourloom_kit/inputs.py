@@ -61,7 +61,7 @@ class UnitsWarning(UserWarning):
 @dataclass(frozen=True)
 class Finding:
     """One thing found about one argument: `where` is the index part
-    ("[2][0]") or empty; str() gives the whole sentence."""
+    (`"[2][0]"`) or empty; str() gives the whole sentence."""
     argument: str
     where: str
     text: str
