@@ -27,7 +27,7 @@ import math
 import numbers
 import operator
 from dataclasses import dataclass, field
-from typing import Any, Dict, List, Optional, Sequence, Tuple
+from typing import Any, Dict, List, Optional, Sequence, Set, Tuple
 
 CONVERTED, WARNED, REFUSED = "converted", "warned", "refused"
 
@@ -95,7 +95,7 @@ class _Bad(Exception):
 class _Findings:
     def __init__(self) -> None:
         self.found: List[Finding] = []
-        self._once: set = set()
+        self._once: Set[Tuple[str, str]] = set()
         self.row_maxima: Dict[str, List[int]] = {}
 
     def refuse(self, argument: str, where: str, text: str, error: type = ValueError, prefixed: bool = True) -> None:
@@ -612,7 +612,7 @@ def _tour_fits(durations: Any, maxima: Optional[List[int]], jobs: List[int], win
 
 def _row_maxima(matrix: Any) -> List[int]:
     if _numpy(matrix):
-        return matrix.max(axis=1).tolist()
+        return [int(v) for v in matrix.max(axis=1).tolist()]
     return [max(row) for row in matrix]
 
 

@@ -125,7 +125,7 @@ def plot_schedule(result: ResultLike, ax: Any = None, names: Optional[Union[Sequ
         ax = figure.add_subplot()
     for y, (_, bars) in enumerate(chart):
         for bar in bars:
-            ax.broken_barh([(mdates.date2num(_when(bar["start"])), bar["seconds"] / 86400)], (y - 0.35, 0.7),
+            ax.broken_barh([(mdates.date2num(_when(bar["start"])), bar["seconds"] / 86400)], (y - 0.35, 0.7),  # type: ignore[no-untyped-call]
                            facecolors=COLOURS[bar["kind"]], edgecolor="black", linewidth=0.4)
     day = first.replace(hour=0, minute=0, second=0, microsecond=0)
     legend = [Patch(color=COLOURS[k], label=k) for k in ("work", "travel", "wait")]
@@ -152,9 +152,9 @@ def plot_schedule(result: ResultLike, ax: Any = None, names: Optional[Union[Sequ
     step = max(1, math.ceil(len(chart) * TIGHT_ROW / (TALLEST - 2.4)))
     ax.set_yticks(range(0, len(chart), step))
     ax.set_yticklabels([label for label, _ in chart][::step], fontsize=font)
-    locator = mdates.AutoDateLocator(tz=dt.timezone.utc, minticks=4, maxticks=12)
+    locator = mdates.AutoDateLocator(tz=dt.timezone.utc, minticks=4, maxticks=12)  # type: ignore[no-untyped-call]
     ax.xaxis.set_major_locator(locator)
-    ax.xaxis.set_major_formatter(mdates.ConciseDateFormatter(locator, tz=dt.timezone.utc))
+    ax.xaxis.set_major_formatter(mdates.ConciseDateFormatter(locator, tz=dt.timezone.utc))  # type: ignore[no-untyped-call]
     ax.set_xlabel("time (UTC)")
     ax.grid(axis="x", alpha=0.3)
     # Above the rows, inside the axes' own box: a constrained layout (or

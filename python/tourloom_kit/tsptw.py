@@ -230,7 +230,7 @@ def return_deadline(instance: Instance, k: int = K, base: int = BASE) -> int:
 
 def module_verdict(instance: Instance, result: Any, k: int = K, base: int = BASE) -> bool:
     """Whether the solver's own figures say the tour is classic-feasible."""
-    return result.lateness == 0 and result.end_time <= return_deadline(instance, k, base)
+    return bool(result.lateness == 0 and result.end_time <= return_deadline(instance, k, base))
 
 
 # -------------------------------------------------------- the classic rules
