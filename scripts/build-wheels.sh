@@ -16,14 +16,15 @@
 # script fails if the module asks glibc for a symbol version newer than 2.17
 # or needs any library besides glibc's own.
 #
-# CMake keeps its build folder per target in build/wheel-zig/, so a second
-# run rebuilds only what changed. Prints each wheel's tag, glibc floor and
-# size at the end. Environment: JOBS (default 1).
+# The engine (src/core) is built once per architecture and linked into
+# every wheel of it; CMake keeps its build folders in build/wheel-zig/, so
+# a second run rebuilds only what changed. Prints each wheel's tag, glibc
+# floor and size at the end. Environment: JOBS (default 2).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
-export CMAKE_BUILD_PARALLEL_LEVEL=${JOBS:-1}
+export CMAKE_BUILD_PARALLEL_LEVEL=${JOBS:-2}
 TARGETS_PY=$ROOT/scripts/wheel_targets.py
 FLOOR=2.17
 
@@ -53,6 +54,19 @@ ZIG=$("$TOOLS/bin/python" -c 'import os, ziglang; print(os.path.join(os.path.dir
 # The shared objects a module may need: glibc's own.
 GLIBC_ONLY='^(libc\.so\.6|libm\.so\.6|libpthread\.so\.0|libdl\.so\.2|librt\.so\.1|ld-linux[-a-z0-9_.]*\.so\.[0-9]+)$'
 
+# core_library ARCH TOOLCHAIN: the engine built once per architecture with
+# the wheels' toolchain and build type (build/wheel-zig/core-ARCH); prints
+# the library. Every wheel of that architecture links it.
+core_library() {
+  local dir=$ROOT/build/wheel-zig/core-$1
+  mkdir -p "$dir"
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$2" \
+    -DTOURLOOM_ZIG="$ZIG" -DTOURLOOM_BUILD_TESTS=OFF >"$dir.log" 2>&1 &&
+    cmake --build "$dir" --target tourloom_core >>"$dir.log" 2>&1 ||
+    { tail -n 30 "$dir.log" >&2; echo "build-wheels: the core did not build for $1 (log: $dir.log)" >&2; return 1; }
+  echo "$dir/src/core/libtourloom_core.a"
+}
+
 mkdir -p dist
 declare -A built floors
 for target in "${targets[@]}"; do
@@ -66,6 +80,7 @@ for target in "${targets[@]}"; do
     *) echo "build-wheels: $target reports a $bits-bit interpreter" >&2; exit 1 ;;
   esac
   echo "build-wheels: $tag ($suffix, headers in $include) with $(basename "$toolchain")"
+  core=$(core_library "$arch" "$toolchain")
   raw=$ROOT/build/wheels-raw/$target
   rm -rf "$raw"
   "$TOOLS/bin/python" -m pip wheel -q --disable-pip-version-check --no-deps --no-build-isolation -w "$raw" \
@@ -73,6 +88,7 @@ for target in "${targets[@]}"; do
     -C "wheel.tags=$tag" \
     -C "cmake.define.CMAKE_TOOLCHAIN_FILE=$toolchain" \
     -C "cmake.define.TOURLOOM_ZIG=$ZIG" \
+    -C "cmake.define.TOURLOOM_CORE_LIBRARY=$core" \
     -C "cmake.define.TOURLOOM_PYTHON_INCLUDE_DIR=$include" \
     -C "cmake.define.TOURLOOM_PYTHON_EXT_SUFFIX=$suffix" "$ROOT"
   wheel=$(compgen -G "$raw/tourloom-*.whl")
