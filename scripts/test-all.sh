@@ -8,7 +8,7 @@
 #   4. the Python legs (scripts/test-python.sh): a representative set of the
 #      glibc 2.17 wheels, each installed into a fresh environment of its
 #      interpreter and tested there (cp311 with the kit's extras, PyPy 3.9
-#      x86_64 and 32-bit, CPython 3.9 x86_64 and i686 in Debian 11 roots,
+#      x86_64 and 32-bit, CPython 3.9 on Debian 12 and in a Debian 11 root,
 #      CPython 3.14 in a Debian testing root); stubtest and the README's
 #      typed recipe. Every wheel: python3 scripts/test_wheels.py --all --build
 #   5. leak checks of the module (scripts/test-python-leaks.sh): reference

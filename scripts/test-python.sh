@@ -16,7 +16,7 @@
 #              Debian 11 root, cp314 in a Debian testing root, i686 ones
 #              under qemu-i386); pypy and pypy-i386 name pp39 and pp39-i686
 #
-#   scripts/test-python.sh          # what CI runs: cpython typing pp39 pp39-i686 cp39 cp39-i686 cp314
+#   scripts/test-python.sh          # what CI runs: cpython typing pp39 pp39-i686 cp39 cp314
 #   scripts/test-python.sh cp39 cp313
 #   python3 scripts/test_wheels.py --all --build   # every wheel, with its table
 #
@@ -94,7 +94,7 @@ leg_typing() {
 
 mapfile -t known < <(python3 "$ROOT/scripts/wheel_targets.py" list)
 legs=("$@")
-[[ ${#legs[@]} -eq 0 ]] && legs=(cpython typing pp39 pp39-i686 cp39 cp39-i686 cp314)
+[[ ${#legs[@]} -eq 0 ]] && legs=(cpython typing pp39 pp39-i686 cp39 cp314)
 targets=() wheel_legs=()
 for leg in "${legs[@]}"; do
   case $leg in
