@@ -96,8 +96,14 @@ for target in "${targets[@]}"; do
   name=$(basename "$wheel" .whl)
   mine="dist/${name%-linux_*}-*_${name##*-linux_}.whl"
   for old in $mine; do [[ -e $old ]] && rm -f "$old"; done
-  auditwheel repair --plat "manylinux_2_17_$arch" -w dist "$wheel" | tail -n 1
+  # auditwheel names the platforms of the build machine's architecture
+  # only; left to itself it gives the oldest tag the module's symbols allow.
+  auditwheel repair -w dist "$wheel" | tail -n 1
   fixed=$(compgen -G "$mine")
+  if [[ $fixed != *manylinux_2_17_$arch* ]]; then
+    echo "build-wheels: $fixed is not tagged manylinux_2_17_$arch" >&2
+    exit 1
+  fi
   # Nothing outside glibc: auditwheel would have copied any other library
   # into the wheel (tourloom.libs/); refuse that as well.
   if unzip -l "$fixed" | grep -q '\.libs/'; then

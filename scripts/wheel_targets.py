@@ -69,8 +69,10 @@ def _pyenv(version: str) -> Place:
     return Place("host", version)
 
 
-_BULLSEYE_AMD64 = Place("bullseye-amd64", "python3.9", ("python3",))
-_BULLSEYE_I386 = Place("bullseye-i386", "python3.9", ("python3", "python3-dev"))
+# Debian 11's Python keeps distutils, which pip needs there, in
+# python3-distutils; python3-venv brings it, as on a user's machine.
+_BULLSEYE_AMD64 = Place("bullseye-amd64", "python3.9", ("python3", "python3-venv"))
+_BULLSEYE_I386 = Place("bullseye-i386", "python3.9", ("python3", "python3-venv", "python3-dev"))
 _TRIXIE = ("pypy3", "pypy3-dev")
 _FORKY = ("pypy3", "pypy3-dev", "python3.14", "python3.14-dev")
 
