@@ -6,7 +6,8 @@
 #
 #   cpython    the wheel of python3 (cp311 here)       build/venv-cpython
 #              with the kit and plot extras, numpy and dask's distributed,
-#              and examples/delivery_day.py
+#              and examples/delivery_day.py; then tests/scripts (the wheel
+#              scripts' own logic)
 #   typing     in build/venv-cpython: mypy's stubtest of tourloom.pyi against
 #              the installed module, and the README's typed recipe through
 #              `mypy --strict` and run (tests/typing)
@@ -73,6 +74,8 @@ assert where.startswith(sysconfig.get_paths()["platlib"]), "not the installed mo
     "$env_python" -m pytest "$ROOT/tests/python" -p no:cacheprovider -q "${EXTRA[@]}"
     "$env_python" "$ROOT/examples/delivery_day.py" >/dev/null
   )
+  # The wheel scripts' own logic (glibc floors, wheel names, pytest counts).
+  "$env_python" -m pytest "$ROOT/tests/scripts" -p no:cacheprovider -q
 }
 
 leg_typing() {

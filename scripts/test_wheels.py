@@ -155,9 +155,15 @@ def test_place(target: str, wheel: Path, place: wt.Place, outcome: Outcome) -> N
         cwd = scratch
     done = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     print(done.stdout[-3000:], end="", flush=True)
-    summary = [line for line in done.stdout.splitlines() if re.search(r"\d+ (passed|failed|error)", line)]
-    outcome.tests = re.sub(r"[= ]*(.*?) in [\d.]+s.*", r"\1", summary[-1]).strip() if summary else f"exit {done.returncode}"
+    outcome.tests = pytest_summary(done.stdout) or f"exit {done.returncode}"
     outcome.ok = done.returncode == 0
+
+
+def pytest_summary(output: str) -> str:
+    """pytest's last count line without its time: "3 failed, 320 passed, 35 skipped"."""
+    counts = [line for line in output.splitlines()
+              if re.search(r"\d+ (passed|failed|errors?|skipped|deselected)\b.* in [\d.]+s", line)]
+    return re.sub(r"^[= ]*(.*?) in [\d.]+s.*$", r"\1", counts[-1]) if counts else ""
 
 
 def fetch_for_chroot(env: Environment, wheel: Path, house: Path) -> None:

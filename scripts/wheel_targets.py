@@ -198,11 +198,18 @@ def facts(place: Place) -> Facts:
     return Facts(include, suffix, int(bits), tag)
 
 
+def wheel_pattern(tag: str) -> str:
+    """The file names (glob) of the repaired wheels for an interpreter's own
+    tag, e.g. cp39-cp39-linux_i686 -> tourloom-*-cp39-cp39-*manylinux*_i686.whl
+    (auditwheel puts both manylinux2014 and manylinux_2_17 in the name)."""
+    interpreter_abi, arch = tag.rsplit("-linux_", 1)
+    return f"tourloom-*-{interpreter_abi}-*manylinux*_{arch}.whl"
+
+
 def wheel_of(target: str) -> Path:
     """The wheel scripts/build-wheels.sh left in dist/ for the target."""
     tag = facts(TARGETS[target].build).tag
-    interpreter_abi, arch = tag.rsplit("-linux_", 1)
-    found = sorted((ROOT / "dist").glob(f"tourloom-*-{interpreter_abi}-*manylinux*_{arch}.whl"))
+    found = sorted((ROOT / "dist").glob(wheel_pattern(tag)))
     if not found:
         raise FileNotFoundError(f"no wheel for {tag} in dist/ (scripts/build-wheels.sh {target})")
     return found[-1]
@@ -223,8 +230,12 @@ def pip_wheel_for(version: str) -> Path:
 def glibc_floor(module: str) -> str:
     """The newest glibc symbol version a shared object asks for (objdump -T):
     the oldest glibc it loads on."""
-    dump = subprocess.run(["objdump", "-T", module], check=True, stdout=subprocess.PIPE, text=True).stdout
-    versions = set(re.findall(r"\bGLIBC_([0-9][0-9.]*[0-9])", dump))
+    return newest_glibc(subprocess.run(["objdump", "-T", module], check=True, stdout=subprocess.PIPE, text=True).stdout)
+
+
+def newest_glibc(dynamic_symbols: str) -> str:
+    """The newest GLIBC_x.y[.z] in `objdump -T` output, compared as numbers."""
+    versions = set(re.findall(r"\bGLIBC_([0-9]+(?:\.[0-9]+)+)\b", dynamic_symbols))
     if not versions:
         return "none"
     return max(versions, key=lambda v: tuple(int(part) for part in v.split(".")))
