@@ -20,6 +20,7 @@ arguments).
 from __future__ import annotations
 
 import argparse
+import contextlib
 import dataclasses
 import os
 import re
@@ -153,10 +154,29 @@ def test_place(target: str, wheel: Path, place: wt.Place, outcome: Outcome) -> N
         cwd = None
     else:
         cwd = scratch
-    done = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    with system_mounts(env.root):
+        done = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     print(done.stdout[-3000:], end="", flush=True)
     outcome.tests = pytest_summary(done.stdout) or f"exit {done.returncode}"
     outcome.ok = done.returncode == 0
+
+
+@contextlib.contextmanager
+def system_mounts(root: Path | None):
+    """/proc and a tmpfs /dev/shm in a chroot while the suite runs, as on a
+    booted system (the memory tests read /proc; multiprocessing's locks live
+    in /dev/shm); unmounted afterwards whatever happens."""
+    mounted = []
+    try:
+        if root is not None:
+            for kind, where in (("proc", root / "proc"), ("tmpfs", root / "dev" / "shm")):
+                where.mkdir(parents=True, exist_ok=True)
+                run(["mount", "-t", kind, kind, str(where)])
+                mounted.append(where)
+        yield
+    finally:
+        for where in reversed(mounted):
+            subprocess.run(["umount", "-l", str(where)])
 
 
 def pytest_summary(output: str) -> str:
@@ -175,7 +195,10 @@ def fetch_for_chroot(env: Environment, wheel: Path, house: Path) -> None:
     arch = platform.rsplit("_", 1)[-1] if not platform.endswith("x86_64") else "x86_64"
     download = [sys.executable, "-m", "pip", "download", "-q", "--disable-pip-version-check", "--only-binary",
                 ":all:", "--python-version", env.version, "-d", str(house)]
-    run(download + ["pytest>=7"])
+    # pip download judges environment markers by the build machine's Python,
+    # not by --python-version: pytest's backports for older versions come
+    # by name (pure Python, unused where not needed).
+    run(download + ["pytest>=7", "exceptiongroup", "tomli", "typing_extensions"])
     numpy = download + ["--implementation", interpreter[:2], "--abi", abi, "--no-deps",
                         *(f"--platform=manylinux_2_{minor}_{arch}" for minor in (17, 28)), "numpy"]
     if subprocess.run(numpy, stderr=subprocess.DEVNULL).returncode != 0:
@@ -219,6 +242,7 @@ def main(argv: list[str]) -> int:
             try:
                 test_place(target, wheel, place, outcome)
             except (subprocess.CalledProcessError, RuntimeError, OSError) as error:
+                log(f"{wheel.name} on {place.label} failed: {error}")
                 outcome.tests = f"error: {error}"[:60]
             outcome.seconds = round(time.monotonic() - start)
             outcomes.append(outcome)
