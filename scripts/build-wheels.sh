@@ -81,6 +81,25 @@ for target in "${targets[@]}"; do
   esac
   echo "build-wheels: $tag ($suffix, headers in $include) with $(basename "$toolchain")"
   core=$(core_library "$arch" "$toolchain")
+  # Debian's pyconfig.h includes the architecture's own one
+  # (<i386-linux-gnu/python3.9/pyconfig.h>) from beside the root's other
+  # headers; a folder holding just that folder keeps the root's glibc headers
+  # out of the way of Zig's.
+  triplet=x86_64-linux-gnu
+  [[ $arch == i686 ]] && triplet=i386-linux-gnu
+  multiarch=$triplet/$(basename "$include")
+  if [[ -d $(dirname "$include")/$multiarch ]]; then
+    shim=$ROOT/build/wheel-zig/$target-include
+    mkdir -p "$shim/$(dirname "$multiarch")"
+    ln -sfn "$(dirname "$include")/$multiarch" "$shim/$multiarch"
+    # Python 3.9's Python.h includes <crypt.h> where Debian's pyconfig.h
+    # says the system has it; Zig's glibc has no libcrypt header. The
+    # module calls none of it: the root's declarations serve.
+    if grep -q '<crypt.h>' "$include/Python.h" && [[ -e $(dirname "$include")/crypt.h ]]; then
+      ln -sfn "$(dirname "$include")/crypt.h" "$shim/crypt.h"
+    fi
+    include="$include;$shim"
+  fi
   raw=$ROOT/build/wheels-raw/$target
   rm -rf "$raw"
   "$TOOLS/bin/python" -m pip wheel -q --disable-pip-version-check --no-deps --no-build-isolation -w "$raw" \
