@@ -26,6 +26,7 @@ import os
 import re
 import shlex
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -224,6 +225,11 @@ def main(argv: list[str]) -> int:
     parser.add_argument("--all", action="store_true", help="every target")
     parser.add_argument("--build", action="store_true", help="run scripts/build-wheels.sh for them first")
     args = parser.parse_args(argv)
+    # Started in the background by a script (`... &`), this process inherits
+    # an ignored SIGINT, and exec hands an ignored signal on: the suite's
+    # Ctrl-C test would interrupt a child that cannot hear it. A handler,
+    # unlike an ignore, is reset to the default in every program started.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     targets = list(wt.TARGETS) if args.all else args.targets
     unknown = [t for t in targets if t not in wt.TARGETS]
     if not targets or unknown:
