@@ -71,10 +71,12 @@ def _pyenv(version: str) -> Place:
 
 # Debian 11's Python keeps distutils, which pip needs there, in
 # python3-distutils; python3-venv brings it, as on a user's machine.
-_BULLSEYE_AMD64 = Place("bullseye-amd64", "python3.9", ("python3", "python3-venv"))
+# The chroots get procps as well: the suite looks for leftover workers with pgrep.
+_BULLSEYE_AMD64 = Place("bullseye-amd64", "python3.9", ("python3", "python3-venv", "procps"))
 _BULLSEYE_I386 = Place("bullseye-i386", "python3.9", ("python3", "python3-venv", "python3-dev"))
 _TRIXIE = ("pypy3", "pypy3-dev")
 _FORKY = ("pypy3", "pypy3-dev", "python3.14", "python3.14-dev")
+_CHROOT = ("procps",)
 
 TARGETS: dict[str, Target] = {
     t.name: t
@@ -86,13 +88,13 @@ TARGETS: dict[str, Target] = {
         Target("cp311", _pyenv("3.11"), (_pyenv("3.11"),)),
         Target("cp312", _pyenv("3.12"), (_pyenv("3.12"),)),
         Target("cp313", _pyenv("3.13"), (_pyenv("3.13"),)),
-        Target("cp314", Place("forky-amd64", "python3.14", _FORKY), (Place("forky-amd64", "python3.14", _FORKY),)),
+        Target("cp314", Place("forky-amd64", "python3.14", _FORKY + _CHROOT), (Place("forky-amd64", "python3.14", _FORKY + _CHROOT),)),
         Target("cp314-i686", Place("forky-i386", "python3.14", _FORKY), (Place("forky-i386", "python3.14", _FORKY),)),
         Target("pp39", Place("host", "pypy3"), (Place("host", "pypy3"),)),
         Target("pp39-i686", Place("pypy-i386", "pypy3"), (Place("pypy-i386", "pypy3"),)),
-        Target("pp311", Place("trixie-amd64", "pypy3", _TRIXIE), (Place("trixie-amd64", "pypy3", _TRIXIE),)),
+        Target("pp311", Place("trixie-amd64", "pypy3", _TRIXIE + _CHROOT), (Place("trixie-amd64", "pypy3", _TRIXIE + _CHROOT),)),
         Target("pp311-i686", Place("trixie-i386", "pypy3", _TRIXIE), (Place("trixie-i386", "pypy3", _TRIXIE),)),
-        Target("pp311-pp80", Place("forky-amd64", "pypy3", _FORKY), (Place("forky-amd64", "pypy3", _FORKY),)),
+        Target("pp311-pp80", Place("forky-amd64", "pypy3", _FORKY + _CHROOT), (Place("forky-amd64", "pypy3", _FORKY + _CHROOT),)),
         Target("pp311-pp80-i686", Place("forky-i386", "pypy3", _FORKY), (Place("forky-i386", "pypy3", _FORKY),)),
     ]
 }
