@@ -29,6 +29,11 @@ stamp="$suite $arch $packages"
 
 log() { printf '[debian-root] %s\n' "$*" >&2; }
 
+# One maker per root at a time; a second caller waits, then reuses it.
+mkdir -p "$roots"
+exec 9>"$roots/$suite-$arch.lock"
+flock 9
+while pgrep -f "debootstrap .* $root( |\$)" >/dev/null; do sleep 5; done
 if [[ -f $root/.tourloom-root && $(cat "$root/.tourloom-root") == "$stamp" ]]; then
   echo "$root"
   exit 0
