@@ -13,6 +13,10 @@
 #                                      # (scripts/test-python-leaks.sh)
 #   scripts/install-deps.sh docs       # Chromium and its WebDriver for the documentation
 #                                      # site's browser check (scripts/test-docs.sh)
+#   scripts/install-deps.sh roots      # debootstrap, qemu-user, objdump and unzip: the
+#                                      # Debian roots of other suites that wheels are
+#                                      # built against and tested in (scripts/debian-root.sh
+#                                      # makes them on demand, cached in build/roots)
 #
 # Idempotent: whatever is already there is skipped, and `apt-get update` runs
 # only when something has to be installed: once per call (a second time only
@@ -144,13 +148,31 @@ I386_LIBS=(libc6:i386 libstdc++6:i386 libgcc-s1:i386 libffi8:i386 libexpat1:i386
            zlib1g:i386 liblzma5:i386 libgdbm6:i386 libncursesw6:i386 libtinfo6:i386
            libsqlite3-0:i386 libssl3:i386)
 
+# pypy_i386_version: the version of pypy3:i386 to unpack: that of the x86_64
+# pypy3, unless the i386 lists do not know it (an index that failed to
+# download, e.g. the i386 security list mid-sync): then the newest the i386
+# lists offer. Being unpacked, not installed, it need not match its twin.
+pypy_i386_version() {
+  local amd64 offered
+  amd64=$(dpkg-query -W -f='${Version}' pypy3 2>/dev/null || true)
+  offered=$(apt-cache madison pypy3:i386 2>/dev/null | awk -F'|' '{gsub(/ /, "", $2); print $2}')
+  if [[ -n $amd64 ]] && grep -qxF -- "$amd64" <<<"$offered"; then
+    echo "$amd64"
+  elif [[ -n $offered ]]; then
+    log "pypy3:i386 $amd64 is not in the i386 lists; taking $(head -n1 <<<"$offered")" >&2
+    head -n1 <<<"$offered"
+  else
+    echo "$amd64"
+  fi
+}
+
 pypy_i386_ok() {
   local exe="$PYPY_I386_ROOT/usr/bin/pypy3"
   [[ -x $exe && -f $PYPY_I386_ROOT/.unpacked ]] || return 1
   compgen -G "$PYPY_I386_ROOT/usr/include/pypy3*/Python.h" >/dev/null || return 1
   # The unpacked interpreter must match the packages apt would give now.
   local want
-  want=$(dpkg-query -W -f='${Version}' pypy3 2>/dev/null || true)
+  want=$(pypy_i386_version)
   [[ -n $want && $(cat "$PYPY_I386_ROOT/.unpacked") == "$want" ]] || return 1
   command -v qemu-i386 >/dev/null 2>&1 || return 1
   [[ -e $PYPY_I386_ROOT/lib/ld-linux.so.2 ]] || return 1
@@ -169,13 +191,16 @@ install_pypy() {
   fi
   apt_update_once
   local ver tmp
-  ver=$(dpkg-query -W -f='${Version}' pypy3)
+  ver=$(pypy_i386_version)
   tmp=$(mktemp -d)
   log "unpacking pypy3:i386 $ver into $PYPY_I386_ROOT"
   # Same version as the x86_64 pypy3. pypy3-dev (headers, Architecture: all)
   # goes into the same root, so that the include folder the 32-bit
   # interpreter reports through sysconfig exists.
-  (cd "$tmp" && chmod 777 . && retry apt-get download -q "pypy3:i386=$ver" "pypy3-lib:i386=$ver" "pypy3-dev=$ver" \
+  # pypy3-dev (Architecture: all) at the version the lists have for it.
+  local dev
+  dev=$(apt-cache madison pypy3-dev | awk -F'|' -v want="$ver" '{gsub(/ /, "", $2); if ($2 == want) print $2}' | head -n1)
+  (cd "$tmp" && chmod 777 . && retry apt-get download -q "pypy3:i386=$ver" "pypy3-lib:i386=$ver" "pypy3-dev${dev:+=$dev}" \
     "${I386_LIBS[@]}")
   "${SUDO[@]}" rm -rf "$PYPY_I386_ROOT"
   "${SUDO[@]}" mkdir -p "$PYPY_I386_ROOT"
@@ -204,6 +229,12 @@ install_fuzz() {
   log "clang: $("clang++-$FUZZ_CLANG_VERSION" --version | head -n1)"
 }
 
+install_roots() {
+  # binutils for objdump -T (the glibc floor of each wheel), unzip to look
+  # into wheels.
+  apt_install debootstrap qemu-user binutils unzip
+}
+
 install_pydebug() {
   install_build_tools
   # python3-dbg is the interpreter built with Py_DEBUG (sys.gettotalrefcount)
@@ -229,9 +260,10 @@ for part in "${parts[@]}"; do
     fuzz) install_fuzz ;;
     pydebug) install_pydebug ;;
     docs) install_docs ;;
-    all) install_core; install_pypy; install_fuzz; install_pydebug; install_docs ;;
-    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
-    *) echo "install-deps.sh: unknown part '$part' (core, pypy, fuzz, pydebug, docs, all)" >&2; exit 2 ;;
+    roots) install_roots ;;
+    all) install_core; install_pypy; install_fuzz; install_pydebug; install_docs; install_roots ;;
+    -h|--help) sed -n '2,26p' "$0"; exit 0 ;;
+    *) echo "install-deps.sh: unknown part '$part' (core, pypy, fuzz, pydebug, docs, roots, all)" >&2; exit 2 ;;
   esac
 done
 log "done"

@@ -5,9 +5,12 @@
 #      sanitize, i386, memcheck)
 #   3. a minute of fuzzing the core (scripts/fuzz-core.sh 60, or
 #      FUZZ_SECONDS), after replaying the inputs of earlier findings
-#   4. the Python legs (scripts/test-python.sh): the wheels of CPython, PyPy
-#      x86_64 and 32-bit PyPy, each installed into a fresh environment and
-#      tested there; stubtest and the README's typed recipe
+#   4. the Python legs (scripts/test-python.sh): a representative set of the
+#      glibc 2.17 wheels, each installed into a fresh environment of its
+#      interpreter and tested there (cp311 with the kit's extras, PyPy 3.9
+#      x86_64 and 32-bit, CPython 3.9 on Debian 12 and in a Debian 11 root,
+#      CPython 3.14 in a Debian testing root); stubtest and the README's
+#      typed recipe. Every wheel: python3 scripts/test_wheels.py --all --build
 #   5. leak checks of the module (scripts/test-python-leaks.sh): reference
 #      counts on Debian's debug CPython, and valgrind memcheck
 #   6. every example, smoke-run with small time limits (scripts/test-examples.sh)

@@ -1,30 +1,29 @@
 #!/usr/bin/env bash
-# The Python suite (tests/python) against tourloom as a user installs it: for
-# each leg, the wheel of that interpreter (scripts/build-wheels.sh, into
-# dist/), `pip install` of it into a fresh virtual environment of the
-# interpreter, then pytest there, from outside the source tree, so that the
-# only tourloom to import is the installed one.
+# The Python suite (tests/python) against tourloom as a user installs it: the
+# wheels of scripts/build-wheels.sh (into dist/), each `pip install`ed into a
+# fresh virtual environment of its interpreter and tested there, from outside
+# the source tree, so that the only tourloom to import is the installed one.
 #
 #   cpython    the wheel of python3 (cp311 here)       build/venv-cpython
-#              with the kit and plot extras, numpy and dask's distributed
-#   pypy       PyPy 3.9 x86_64 (pp39), with numpy      build/venv-pp39
-#              and tqdm
-#   pypy-i386  PyPy 3.9 for 32-bit x86 (pp39-i686);    build/venv-pp39-i686
-#              pip and pytest run under qemu-i386 (no numpy: PyPI has no
-#              wheel for it, so those tests skip)
+#              with the kit and plot extras, numpy and dask's distributed,
+#              and examples/delivery_day.py; then tests/scripts (the wheel
+#              scripts' own logic)
 #   typing     in build/venv-cpython: mypy's stubtest of tourloom.pyi against
 #              the installed module, and the README's typed recipe through
 #              `mypy --strict` and run (tests/typing)
-#   any wheel target of scripts/python-env.sh (cp39 ... cp313, pp39, pp39-i686)
+#   any wheel target of scripts/wheel_targets.py (cp39 ... cp314, cp39-i686,
+#              pp39, pp39-i686, pp311 ...): scripts/test_wheels.py, in every
+#              system the target is tested on (cp39 on Debian 12 and in a
+#              Debian 11 root, cp314 in a Debian testing root, i686 ones
+#              under qemu-i386); pypy and pypy-i386 name pp39 and pp39-i686
 #
-#   scripts/test-python.sh                    # cpython pypy pypy-i386 typing
-#   scripts/test-python.sh cp39 cp313         # the same suite on those wheels
+#   scripts/test-python.sh          # what CI runs: cpython typing pp39 pp39-i686 cp39 cp314
+#   scripts/test-python.sh cp39 cp313
+#   python3 scripts/test_wheels.py --all --build   # every wheel, with its table
 #
-# Each wheel is built once per run and reused by every leg that needs it;
-# build/venv-cpython stays for the examples and the benchmark tools
-# (scripts/module-python.sh). Missing PyPy pieces are installed with
-# scripts/install-deps.sh pypy. Environment: PYTEST_ARGS (extra pytest
-# arguments, e.g. "-x -k schedule").
+# Each wheel is built once per run; build/venv-cpython stays for the examples
+# and the benchmark tools (scripts/module-python.sh). Environment:
+# PYTEST_ARGS (extra pytest arguments, e.g. "-x -k schedule").
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -49,64 +48,39 @@ leg_target() {
   esac
 }
 
-leg_venv() {
-  case $1 in
-    cpython|typing) echo "$ROOT/build/venv-cpython" ;;
-    *) echo "$ROOT/build/venv-$(leg_target "$1")" ;;
-  esac
-}
-
-# leg_packages LEG WHEEL: what a leg installs besides pytest: the kit's
-# extras and numpy and dask's distributed where PyPI has wheels for them
-# (numpy and tqdm for the x86_64 PyPy; no numpy for the 32-bit PyPy, whose
-# numpy tests skip).
-leg_packages() {
-  case $1 in
-    cpython|typing) echo "$2[test,kit,plot] numpy dask[distributed]" ;;
-    pypy|pp39) echo "$2[test] numpy tqdm" ;;
-    pypy-i386|pp39-i686) echo "$2[test]" ;;
-    *) echo "$2[test,kit] numpy" ;;
-  esac
-}
-
 # wheel_of TARGET: the wheel build-wheels.sh left in dist/ for TARGET.
 wheel_of() {
-  local interpreter
-  interpreter=$(target_interpreter "$1")
-  interpreter_facts "$interpreter"
-  local abi=${py_tag%-*} arch=${py_tag##*-linux_}
-  compgen -G "$ROOT/dist/tourloom-*-$abi-*manylinux*_$arch.whl" | head -n1
+  python3 "$ROOT/scripts/wheel_targets.py" wheel "$1"
 }
 
 # A scratch folder outside the tree for pytest to start from.
 SCRATCH=$(mktemp -d)
 trap 'rm -rf "$SCRATCH"' EXIT
 
-run_suite() {
-  local leg=$1 target venv wheel
-  target=$(leg_target "$leg")
-  venv=$(leg_venv "$leg")
+leg_cpython() {
+  local venv=$ROOT/build/venv-cpython target wheel
+  target=$(leg_target cpython)
   wheel=$(wheel_of "$target")
   echo "test-python: $(basename "$wheel") into a fresh $venv"
   make_env "$target" "$venv"
-  local extras
-  read -r -a extras <<<"$(leg_packages "$leg" "$wheel")"
-  "${env_pip[@]}" install -q --disable-pip-version-check "${extras[@]}"
+  "${env_pip[@]}" install -q --disable-pip-version-check "$wheel[test,kit,plot]" numpy "dask[distributed]"
   (
     cd "$SCRATCH"
     "$env_python" -c '
 import sys, sysconfig, tourloom
 where = tourloom.__file__
-print("tourloom from", where, "on", sys.implementation.name, sys.version.split()[0], "%d-bit" % (sys.maxsize.bit_length() + 1))
+print("tourloom from", where, "on", sys.implementation.name, sys.version.split()[0])
 assert where.startswith(sysconfig.get_paths()["platlib"]), "not the installed module: " + where'
     "$env_python" -m pytest "$ROOT/tests/python" -p no:cacheprovider -q "${EXTRA[@]}"
-    if [[ $leg == cpython ]]; then "$env_python" "$ROOT/examples/delivery_day.py" >/dev/null; fi
+    "$env_python" "$ROOT/examples/delivery_day.py" >/dev/null
   )
+  # The wheel scripts' own logic (glibc floors, wheel names, pytest counts).
+  "$env_python" -m pytest "$ROOT/tests/scripts" -p no:cacheprovider -q
 }
 
 leg_typing() {
   local venv target wheel
-  venv=$(leg_venv typing)
+  venv=$ROOT/build/venv-cpython
   target=$(leg_target typing)
   wheel=$(wheel_of "$target")
   if [[ -x $venv/bin/python ]]; then
@@ -121,15 +95,18 @@ leg_typing() {
   (cd "$SCRATCH" && "$env_python" -m pytest "$ROOT/tests/typing" -p no:cacheprovider -q "${EXTRA[@]}")
 }
 
+mapfile -t known < <(python3 "$ROOT/scripts/wheel_targets.py" list)
 legs=("$@")
-[[ ${#legs[@]} -eq 0 ]] && legs=(cpython pypy pypy-i386 typing)
-targets=()
+[[ ${#legs[@]} -eq 0 ]] && legs=(cpython typing pp39 pp39-i686 cp39 cp314)
+targets=() wheel_legs=()
 for leg in "${legs[@]}"; do
   case $leg in
     -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
-    cpython|pypy|pypy-i386|typing) ;;
-    *) [[ " ${TOURLOOM_TARGETS[*]} " == *" $leg "* ]] ||
-         { echo "test-python.sh: unknown leg '$leg' (cpython, pypy, pypy-i386, typing, ${TOURLOOM_TARGETS[*]})" >&2; exit 2; } ;;
+    cpython|typing) ;;
+    *) target=$(leg_target "$leg")
+       [[ " ${known[*]} " == *" $target "* ]] ||
+         { echo "test-python.sh: unknown leg '$leg' (cpython, typing, pypy, pypy-i386, ${known[*]})" >&2; exit 2; }
+       wheel_legs+=("$target") ;;
   esac
   target=$(leg_target "$leg")
   [[ " ${targets[*]} " == *" $target "* ]] || targets+=("$target")
@@ -140,18 +117,30 @@ bash "$ROOT/scripts/build-wheels.sh" "${targets[@]}"
 
 declare -A outcome seconds
 failed=0
-for leg in "${legs[@]}"; do
+# run_leg NAME COMMAND...: one leg, its outcome and time kept under NAME.
+run_leg() {
+  local leg=$1
+  shift
   header "$leg"
   start=$SECONDS
   # Outside any `if`, so that errexit holds inside the leg's subshell.
   set +e
-  if [[ $leg == typing ]]; then (set -e; leg_typing); else (set -e; run_suite "$leg"); fi
+  (set -e; "$@")
   status=$?
   set -e
   if [[ $status -eq 0 ]]; then outcome[$leg]=passed; else outcome[$leg]=FAILED; failed=1; fi
   seconds[$leg]=$((SECONDS - start))
+}
+for leg in "${legs[@]}"; do
+  case $leg in
+    cpython) run_leg cpython leg_cpython ;;
+    typing) run_leg typing leg_typing ;;
+  esac
 done
+if [[ ${#wheel_legs[@]} -gt 0 ]]; then
+  run_leg "${wheel_legs[*]}" python3 "$ROOT/scripts/test_wheels.py" "${wheel_legs[@]}"
+fi
 
 printf '\n== python legs\n'
-for leg in "${legs[@]}"; do printf '   %-10s %-7s %4ss\n' "$leg" "${outcome[$leg]}" "${seconds[$leg]}"; done
+for leg in "${!outcome[@]}"; do printf '   %-40s %-7s %4ss\n' "$leg" "${outcome[$leg]}" "${seconds[$leg]}"; done
 exit $failed

@@ -1,5 +1,7 @@
 #include "solver.hpp"
 
+#include "os_entropy.hpp"
+
 #include <array>
 #include <bit>
 #include <random>
@@ -17,9 +19,8 @@ overloaded(Cases...) -> overloaded<Cases...>;
 
 std::mt19937& thread_generator() {
     thread_local std::mt19937 generator = [] {
-        std::random_device entropy;
         std::array<std::uint32_t, std::mt19937::state_size> seed{};
-        for (auto& word : seed) word = entropy();
+        fill_from_os_entropy(seed);
         std::seed_seq sequence(seed.begin(), seed.end());
         return std::mt19937(sequence);
     }();
