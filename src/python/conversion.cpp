@@ -93,6 +93,15 @@ bool extract_matrix(PyObject* obj, RawMatrix& out) {
     return read_integer_matrix(obj, out) || extract_sequence(obj, out, extract_list);
 }
 
+bool extract_table(PyObject* obj, RawTable& out) {
+    if (read_integer_table(obj, out) || read_exact_table(obj, out)) return true;
+    if (PyErr_Occurred()) return false;
+    RawMatrix rows;
+    if (!extract_matrix(obj, rows)) return false;
+    out = RawTable(std::move(rows));
+    return true;
+}
+
 bool extract_distances(PyObject* obj, RawDistances& out) {
     if (SquareMatrix square; read_integer_square(obj, square) || read_exact_square(obj, square)) {
         out = std::move(square);

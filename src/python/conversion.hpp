@@ -22,6 +22,9 @@ namespace tourloom::python {
 bool extract_u64(PyObject* obj, std::uint64_t& out);
 bool extract_list(PyObject* obj, RawList& out);
 bool extract_matrix(PyObject* obj, RawMatrix& out);
+// A matrix read like extract_matrix into one table: a numpy array, or an
+// exact list of equally long exact lists of exact ints, straight into it.
+bool extract_table(PyObject* obj, RawTable& out);
 // A matrix of distances: read like extract_matrix, but a square numpy array
 // or an exact square list of lists of exact ints goes straight into the
 // narrow block the solve keeps.

@@ -18,7 +18,12 @@
 // error that must not be swallowed (an interrupt arriving meanwhile).
 #include <Python.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
 #include "raw_input.hpp"
+#include "raw_table.hpp"
 #include "square_matrix.hpp"
 
 namespace tourloom::python {
@@ -29,5 +34,24 @@ bool read_exact_list(PyObject* obj, RawList& out);
 // narrow block the solve keeps (the entries are surveyed for their width
 // first, so no wider copy is ever made).
 bool read_exact_square(PyObject* obj, SquareMatrix& out);
+// An exact list of one or more exact lists of the same length, at least one,
+// of such ints: straight into one table.
+bool read_exact_table(PyObject* obj, RawTable& out);
+
+// The two steps the last two share, one implementation per interpreter.
+// The survey: the shape of such rows and the bitwise OR of their entries
+// (which gives the width the largest entry needs), or nothing.
+struct ExactRows {
+    std::size_t count;
+    std::size_t width;
+    std::uint64_t bits;
+};
+std::optional<ExactRows> survey_exact_rows(PyObject* obj);
+// The copy, straight after the survey: every entry into `out`, row by row,
+// each of which holds them all (chosen from the survey's bits). False when
+// it declined after all (the rows changed meanwhile).
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint16_t* out);
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint32_t* out);
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint64_t* out);
 
 }  // namespace tourloom::python

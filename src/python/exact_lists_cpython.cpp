@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <type_traits>
 
 
 namespace tourloom::python {
@@ -47,32 +46,43 @@ bool read_exact_list(PyObject* obj, RawList& out) {
     return true;
 }
 
-bool read_exact_square(PyObject* obj, SquareMatrix& out) {
-    if (!PyList_CheckExact(obj)) return false;
-    const Py_ssize_t n = PyList_GET_SIZE(obj);
-    if (n == 0) return false;
-    // First the shape, the types and the width; nothing between this survey
-    // and the copy below can run Python code, so the lists stay as surveyed.
+std::optional<ExactRows> survey_exact_rows(PyObject* obj) {
+    if (!PyList_CheckExact(obj) || PyList_GET_SIZE(obj) == 0) return std::nullopt;
+    PyObject* first = PyList_GET_ITEM(obj, 0);
+    if (!PyList_CheckExact(first) || PyList_GET_SIZE(first) == 0) return std::nullopt;
+    const Py_ssize_t count = PyList_GET_SIZE(obj), width = PyList_GET_SIZE(first);
     std::uint64_t bits = 0;
-    for (Py_ssize_t r = 0; r < n; ++r) {
+    for (Py_ssize_t r = 0; r < count; ++r) {
         PyObject* row = PyList_GET_ITEM(obj, r);
-        if (!PyList_CheckExact(row) || PyList_GET_SIZE(row) != n) return false;
-        for (Py_ssize_t c = 0; c < n; ++c) {
+        if (!PyList_CheckExact(row) || PyList_GET_SIZE(row) != width) return std::nullopt;
+        for (Py_ssize_t c = 0; c < width; ++c) {
             const std::optional<std::uint64_t> value = exact_count(PyList_GET_ITEM(row, c));
-            if (!value) return false;
+            if (!value) return std::nullopt;
             bits |= *value;
         }
     }
-    const auto size = static_cast<std::size_t>(n);
-    out = SquareMatrix::filled(size, bits, [&](auto* flat) {
-        using Entry = std::remove_pointer_t<decltype(flat)>;
-        for (Py_ssize_t r = 0; r < n; ++r) {
-            PyObject* row = PyList_GET_ITEM(obj, r);
-            for (Py_ssize_t c = 0; c < n; ++c) *flat++ = static_cast<Entry>(*exact_count(PyList_GET_ITEM(row, c)));
-        }
-    });
+    return ExactRows{static_cast<std::size_t>(count), static_cast<std::size_t>(width), bits};
+}
+
+namespace {
+
+// Nothing between the survey and this copy can run Python code, so the
+// lists are still as surveyed and every entry converts.
+template <class Entry>
+bool copy_rows(PyObject* obj, const ExactRows& rows, Entry* out) {
+    const auto count = static_cast<Py_ssize_t>(rows.count), width = static_cast<Py_ssize_t>(rows.width);
+    for (Py_ssize_t r = 0; r < count; ++r) {
+        PyObject* row = PyList_GET_ITEM(obj, r);
+        for (Py_ssize_t c = 0; c < width; ++c) *out++ = static_cast<Entry>(*exact_count(PyList_GET_ITEM(row, c)));
+    }
     return true;
 }
+
+}  // namespace
+
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint16_t* out) { return copy_rows(obj, rows, out); }
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint32_t* out) { return copy_rows(obj, rows, out); }
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint64_t* out) { return copy_rows(obj, rows, out); }
 
 }  // namespace tourloom::python
 #endif

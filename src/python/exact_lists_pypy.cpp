@@ -16,6 +16,7 @@
 #ifdef PYPY_VERSION
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 
 #include "py_ref.hpp"
@@ -42,37 +43,39 @@ def read_list(values, n, address):
     return len(values) == n
 
 
-def survey_square(rows):
-    n = len(rows)
+def survey_rows(rows):
+    if not rows or type(rows[0]) is not list or not rows[0]:
+        return None
+    width = len(rows[0])
     bits = 0
-    for r in range(n):
+    for r in range(len(rows)):
         row = rows[r]
-        if type(row) is not list or len(row) != n or strategy(row) != _INTS:
-            return -1
+        if type(row) is not list or len(row) != width or strategy(row) != _INTS:
+            return None
         for value in row:
             if value < 0:
-                return -1
+                return None
             bits |= value
-    return bits
+    return bits, width
 
 
-def fill_square(rows, n, address, entry_type):
+def fill_rows(rows, count, width, address, entry_type):
     out = _ffi.cast(entry_type, address)
     start = 0
-    for r in range(n):
+    for r in range(count):
         row = rows[r]
-        if type(row) is not list or len(row) != n or strategy(row) != _INTS:
+        if type(row) is not list or len(row) != width or strategy(row) != _INTS:
             return False
-        for c in range(n):
+        for c in range(width):
             out[start + c] = row[c]
-        start += n
-    return len(rows) == n
+        start += width
+    return len(rows) == count
 )";
 
 struct Readers {
     PyObject* read_list;
-    PyObject* survey_square;
-    PyObject* fill_square;
+    PyObject* survey_rows;
+    PyObject* fill_rows;
 };
 
 // The compiled readers, made on first use and kept for the process; null
@@ -91,12 +94,12 @@ const Readers* readers() noexcept {
             return false;
         }
         made.read_list = PyDict_GetItemString(globals.get(), "read_list");
-        made.survey_square = PyDict_GetItemString(globals.get(), "survey_square");
-        made.fill_square = PyDict_GetItemString(globals.get(), "fill_square");
-        if (made.read_list == nullptr || made.survey_square == nullptr || made.fill_square == nullptr) return false;
+        made.survey_rows = PyDict_GetItemString(globals.get(), "survey_rows");
+        made.fill_rows = PyDict_GetItemString(globals.get(), "fill_rows");
+        if (made.read_list == nullptr || made.survey_rows == nullptr || made.fill_rows == nullptr) return false;
         Py_INCREF(made.read_list);
-        Py_INCREF(made.survey_square);
-        Py_INCREF(made.fill_square);
+        Py_INCREF(made.survey_rows);
+        Py_INCREF(made.fill_rows);
         return true;
     }();
     return ready ? &made : nullptr;
@@ -131,35 +134,43 @@ bool read_exact_list(PyObject* obj, RawList& out) {
     return taken && taken.get() == Py_True;
 }
 
-bool read_exact_square(PyObject* obj, SquareMatrix& out) {
-    if (!PyList_CheckExact(obj)) return false;
+std::optional<ExactRows> survey_exact_rows(PyObject* obj) {
+    if (!PyList_CheckExact(obj)) return std::nullopt;
     const Readers* r = readers();
-    if (r == nullptr) return false;
-    const Py_ssize_t n = PyList_Size(obj);
-    if (n <= 0) return false;
-    PyRef surveyed = declined_on_error(PyObject_CallFunctionObjArgs(r->survey_square, obj, nullptr));
-    if (!surveyed) return false;
-    // -1 declines; otherwise the OR of the entries, which fits a machine
-    // word and so a C long (PyLong_AsLongLong is misdeclared on 32-bit PyPy:
+    if (r == nullptr) return std::nullopt;
+    PyRef surveyed = declined_on_error(PyObject_CallFunctionObjArgs(r->survey_rows, obj, nullptr));
+    if (!surveyed || surveyed.get() == Py_None) return std::nullopt;
+    // The OR of the entries fits a machine word and so a C long, as does
+    // the width (PyLong_AsLongLong is misdeclared on 32-bit PyPy:
     // pypy_compat.hpp).
-    const long bits = PyLong_AsLong(surveyed.get());
-    if (bits < 0) {
-        if (PyErr_Occurred()) PyErr_Clear();
-        return false;
+    long bits = -1, width = -1;
+    if (!PyArg_ParseTuple(surveyed.get(), "ll", &bits, &width) || bits < 0 || width <= 0) {
+        if (PyErr_Occurred() && PyErr_ExceptionMatches(PyExc_Exception)) PyErr_Clear();
+        return std::nullopt;
     }
-    bool filled = false;
-    SquareMatrix square = SquareMatrix::filled(static_cast<std::size_t>(n), static_cast<std::uint64_t>(bits), [&](auto* flat) {
-        using Entry = std::remove_pointer_t<decltype(flat)>;
-        PyRef address = declined_on_error(PyLong_FromVoidPtr(flat));
-        if (!address) return;
-        PyRef done = declined_on_error(
-            PyObject_CallFunction(r->fill_square, "OnOs", obj, n, address.get(), entry_type<Entry>()));
-        filled = done && done.get() == Py_True;
-    });
-    if (!filled) return false;
-    out = std::move(square);
-    return true;
+    const Py_ssize_t count = PyList_Size(obj);
+    if (count <= 0) return std::nullopt;
+    return ExactRows{static_cast<std::size_t>(count), static_cast<std::size_t>(width), static_cast<std::uint64_t>(bits)};
 }
+
+namespace {
+
+template <class Entry>
+bool copy_rows(PyObject* obj, const ExactRows& rows, Entry* out) {
+    const Readers* r = readers();
+    PyRef address = declined_on_error(PyLong_FromVoidPtr(out));
+    if (r == nullptr || !address) return false;
+    PyRef done = declined_on_error(PyObject_CallFunction(r->fill_rows, "OnnOs", obj, static_cast<Py_ssize_t>(rows.count),
+                                                         static_cast<Py_ssize_t>(rows.width), address.get(),
+                                                         entry_type<Entry>()));
+    return done && done.get() == Py_True;
+}
+
+}  // namespace
+
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint16_t* out) { return copy_rows(obj, rows, out); }
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint32_t* out) { return copy_rows(obj, rows, out); }
+bool fill_exact_rows(PyObject* obj, const ExactRows& rows, std::uint64_t* out) { return copy_rows(obj, rows, out); }
 
 }  // namespace tourloom::python
 #endif
