@@ -4,7 +4,7 @@ installed. One descent (no time limit) on random points in a 10 km square,
 distances in metres (all below 65 536). Linux only: reads /proc/self.
 
     python bench/solve_memory.py [n ...]        (default: 5000)
-    python bench/solve_memory.py --largest-delivery [upper n]
+    python bench/solve_memory.py --largest-delivery [upper n [first n tried]]
 
 --largest-delivery looks for the largest n of a delivery day
 (bench/delivery_day.py: two matrices, windows, operating hours) whose
@@ -81,9 +81,10 @@ def solves_at(n):
     return ok
 
 
-def largest_delivery(upper):
-    good = 0
-    n = 1000
+def largest_delivery(upper, start=1000):
+    """Steps of 1000 from `start` (solved sizes below it are taken as given), then of 250."""
+    good = start - 1000
+    n = start
     while n <= upper and solves_at(n):
         good, n = n, n + 1000
     step = 250
@@ -97,7 +98,7 @@ def largest_delivery(upper):
 
 def main():
     if sys.argv[1:2] == ["--largest-delivery"]:
-        largest_delivery(int(sys.argv[2]) if len(sys.argv) > 2 else 20_000)
+        largest_delivery(*[int(a) for a in sys.argv[2:4]] or [20_000])
         return
     sizes = [int(a) for a in sys.argv[1:]] or [5000]
     forms = ["list"]
