@@ -5,6 +5,8 @@ numpy int64 and uint64 arrays, n = 100, 1000, 2000, 4000.
     python bench/conversion_bench.py --before /path/to/folder # also an older build, for the ratio
     python bench/conversion_bench.py --sizes 100,1000 --repeats 3
     python bench/conversion_bench.py --small                  # microseconds per reading, n = 2 ... 100
+    python bench/conversion_bench.py --lists python3,pypy3,scripts/pypy-i386 --now DIR --before DIR
+                                     # lists only, ns per entry on each interpreter (no numpy needed)
 
 "read" is the conversion alone: solve(matrix, job_durations="x") reads the
 matrix and then fails on the next argument, before any solving. "solve(0)"
@@ -33,7 +35,9 @@ from __future__ import annotations
 import argparse
 import json
 import os
+import random
 import resource
+import shlex
 import subprocess
 import sys
 import time
@@ -49,17 +53,25 @@ def refuse_huge_pages() -> None:
         raise OSError(ctypes.get_errno(), "prctl(PR_SET_THP_DISABLE)")
 
 
+def seeded_rows(n: int) -> list:
+    """The same n x n matrix on every interpreter: entries below 10**6, zero diagonal."""
+    rng = random.Random(n)
+    return [[0 if a == b else rng.randrange(10**6) for b in range(n)] for a in range(n)]
+
+
 def cell(n: int, kind: str, repeats: int) -> dict:
     """Runs in the child: time reading and solve(0) of one matrix."""
     if os.environ.get("CONVERSION_BENCH_NO_HUGE_PAGES"):
         refuse_huge_pages()
-    import numpy as np
-
     import tourloom
 
-    matrix = np.random.default_rng(n).integers(0, 10**6, size=(n, n), dtype=np.int64)
-    np.fill_diagonal(matrix, 0)
-    value = matrix.tolist() if kind == "list" else matrix.astype(kind)
+    rows = seeded_rows(n)
+    if kind == "list":
+        value = rows
+    else:
+        import numpy as np
+
+        value = np.array(rows, dtype=kind)
 
     def read():
         try:
@@ -81,7 +93,7 @@ def cell(n: int, kind: str, repeats: int) -> dict:
     faults = resource.getrusage(resource.RUSAGE_SELF).ru_minflt
     read()  # one more reading, after the timed ones
     faults = resource.getrusage(resource.RUSAGE_SELF).ru_minflt - faults
-    reference = tourloom.solve(matrix.tolist(), time_limit=0) if kind != "list" else out
+    reference = tourloom.solve(rows, time_limit=0) if kind != "list" else out
     same = (out.route, out.distance) == (reference.route, reference.distance)
     return {"first": times[0], "read": min(times), "solve0": min(solves), "same": same,
             "distance": out.distance, "faults": faults}
@@ -113,7 +125,8 @@ def small_inputs(sizes: list[int]) -> None:
         print("%6d %10.2f %10.2f %10.2f %14.1fx" % (n, us["list"], us["int64"], us["uint64"], us["list"] / us["int64"]))
 
 
-def run_cell(n: int, kind: str, repeats: int, path: str | None, keep_memory: bool, no_huge_pages: bool) -> dict:
+def run_cell(n: int, kind: str, repeats: int, path: str | None, keep_memory: bool, no_huge_pages: bool,
+             interpreter: list[str] | None = None) -> dict:
     env = dict(os.environ, OPENBLAS_NUM_THREADS="1")  # numpy's idle BLAS threads would share the cores
     if no_huge_pages:
         env["CONVERSION_BENCH_NO_HUGE_PAGES"] = "1"
@@ -121,9 +134,39 @@ def run_cell(n: int, kind: str, repeats: int, path: str | None, keep_memory: boo
         env["MALLOC_TRIM_THRESHOLD_"] = str(2**30)
     if path:
         env["PYTHONPATH"] = path + os.pathsep + env.get("PYTHONPATH", "")
-    done = subprocess.run([sys.executable, os.path.abspath(__file__), "--cell", str(n), kind, str(repeats)],
+    done = subprocess.run((interpreter or [sys.executable]) + [os.path.abspath(__file__), "--cell", str(n), kind,
+                                                           str(repeats)],
                           env=env, capture_output=True, text=True, check=True)
     return json.loads(done.stdout.strip().splitlines()[-1])
+
+
+def list_table(interpreters: list[str], sizes: list[int], repeats: int, now: str | None, before: str | None) -> int:
+    """Lists only, on several interpreters: ns per entry of one reading, now
+    and (with --before) the earlier build, each cell in a fresh process of
+    that interpreter; numpy is not needed."""
+    modules = [("now", now)] + ([("before", before)] if before else [])
+    print("%-20s %6s %12s %12s %14s %12s %10s" % ("interpreter", "n", "before ns", "now ns", "before/now",
+                                                 "first now ns", "same"))
+    table = {}
+    for interpreter in interpreters:
+        for n in sizes:
+            for label, path in modules:
+                table[interpreter, n, label] = run_cell(n, "list", repeats, path, False, False, shlex.split(interpreter))
+            now_r = table[interpreter, n, "now"]
+            per = lambda r: r["read"] / (n * n) * 1e9
+            b = table.get((interpreter, n, "before"))
+            same = b is None or (b["distance"] == now_r["distance"])
+            print("%-20s %6d %12s %12.1f %14s %12.1f %10s" % (
+                interpreter, n, "%.1f" % per(b) if b else "-", per(now_r), "%.1fx" % (per(b) / per(now_r)) if b else "-",
+                now_r["first"] / (n * n) * 1e9, "yes" if same else "NO"))
+            sys.stdout.flush()
+    first = interpreters[0]
+    print()
+    print("now, ns per entry as a multiple of %s's:" % first)
+    for interpreter in interpreters[1:]:
+        print("%-20s " % interpreter + " ".join("n=%d: %.1fx" % (n, table[interpreter, n, "now"]["read"] /
+                                                                table[first, n, "now"]["read"]) for n in sizes))
+    return 0 if all(r["same"] for r in table.values()) else 1
 
 
 def main() -> int:
@@ -138,6 +181,10 @@ def main() -> int:
                         help="refuse the cell processes transparent huge pages, as a system without them would")
     parser.add_argument("--small", action="store_true",
                         help="time many readings of small matrices in this process instead (sizes 2,5,10,30,100)")
+    parser.add_argument("--lists", metavar="INTERPRETERS",
+                        help="comma-separated interpreter commands (e.g. python3,pypy3,scripts/pypy-i386): the list "
+                             "reading on each, ns per entry (default sizes 100,1000,2000)")
+    parser.add_argument("--now", help="folder with the tourloom to measure as 'now' (default: the installed one)")
     parser.add_argument("--cell", nargs=3, help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.cell:
@@ -147,8 +194,12 @@ def main() -> int:
         small_inputs([2, 5, 10, 30, 100])
         return 0
 
+    if args.lists:
+        sizes = [int(s) for s in (args.sizes if args.sizes != parser.get_default("sizes") else "100,1000,2000").split(",")]
+        return list_table(args.lists.split(","), sizes, args.repeats, args.now, args.before)
+
     sizes = [int(s) for s in args.sizes.split(",")]
-    modules = [("now", None)] + ([("before", args.before)] if args.before else [])
+    modules = [("now", args.now)] + ([("before", args.before)] if args.before else [])
     print("%6s  %-7s %-7s %10s %10s %10s  %s" % ("n", "input", "module", "first s", "read s", "solve(0) s",
                                                 "same result as the list"))
     table = {}

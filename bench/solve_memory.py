@@ -4,6 +4,12 @@ installed. One descent (no time limit) on random points in a 10 km square,
 distances in metres (all below 65 536). Linux only: reads /proc/self.
 
     python bench/solve_memory.py [n ...]        (default: 5000)
+    python bench/solve_memory.py --largest-delivery [upper n [first n tried]]
+
+--largest-delivery looks for the largest n of a delivery day
+(bench/delivery_day.py: two matrices, windows, operating hours) whose
+solve(..., time_limit=0) succeeds, in steps of 1000 and then 250: what bounds
+the 32-bit interpreters is their address space, not the machine's memory.
 
 Each measurement runs in a child process of its own, so that one form's
 allocations cannot lower or raise another's peak.
@@ -50,7 +56,50 @@ def measure(form, n, out):
     out.put((before, peak, result.distance))
 
 
+def delivery_solves(n, out):
+    import os
+
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    import delivery_day
+
+    try:
+        args = delivery_day.solve_arguments(delivery_day.generate(n, 1))
+        tourloom.solve(**args, time_limit=0)
+    except MemoryError:
+        out.put(False)
+        return
+    out.put(True)
+
+
+def solves_at(n):
+    q = multiprocessing.Queue()
+    p = multiprocessing.Process(target=delivery_solves, args=(n, q))
+    p.start()
+    p.join()
+    ok = p.exitcode == 0 and not q.empty() and q.get()
+    print(f"delivery n = {n}: {'solved' if ok else f'failed (exit code {p.exitcode})'}", flush=True)
+    return ok
+
+
+def largest_delivery(upper, start=1000):
+    """Steps of 1000 from `start` (solved sizes below it are taken as given), then of 250."""
+    good = start - 1000
+    n = start
+    while n <= upper and solves_at(n):
+        good, n = n, n + 1000
+    step = 250
+    while step > 0 and good + step < n and good + step <= upper:
+        if solves_at(good + step):
+            good += step
+        else:
+            break
+    print(f"largest delivery day solved: n = {good} (upper bound tried: {upper})")
+
+
 def main():
+    if sys.argv[1:2] == ["--largest-delivery"]:
+        largest_delivery(*[int(a) for a in sys.argv[2:4]] or [20_000])
+        return
     sizes = [int(a) for a in sys.argv[1:]] or [5000]
     forms = ["list"]
     try:

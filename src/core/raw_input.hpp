@@ -1,6 +1,7 @@
 #pragma once
 // The inputs of a solve as the binding converts them: plain unsigned 64-bit
-// counts, not yet interpreted. Rows may have any lengths.
+// counts, not yet interpreted. Rows may have any lengths (RawList, RawMatrix
+// and RawTable: raw_table.hpp).
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -8,12 +9,11 @@
 #include <variant>
 #include <vector>
 
+#include "raw_table.hpp"
 #include "square_matrix.hpp"
 
 namespace tourloom {
 
-using RawMatrix = std::vector<std::vector<std::uint64_t>>;       // [from][to]
-using RawList = std::vector<std::uint64_t>;                       // one value per location
 using RawPair = std::pair<std::uint64_t, std::uint64_t>;          // (start, end)
 using RawTimeWindows = std::vector<std::vector<RawPair>>;         // per location, its (start, end) pairs
 // A distance matrix as rows, or, when whoever read it knew it square with at
@@ -30,7 +30,7 @@ inline std::size_t row_count(const RawDistances& d) noexcept {
 // the time limit in whole seconds. An absent optional was not given.
 struct RawInput {
     RawDistances distance_matrix{};
-    std::optional<RawMatrix> duration_matrix{};
+    std::optional<RawTable> duration_matrix{};
     std::optional<RawList> job_durations{};
     std::optional<RawTimeWindows> time_windows{};
     std::optional<RawPair> operation_times{};

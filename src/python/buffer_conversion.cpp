@@ -220,6 +220,23 @@ bool read_integer_matrix(PyObject* obj, RawMatrix& out) {
     });
 }
 
+bool read_integer_table(PyObject* obj, RawTable& out) {
+    return with_integer_buffer(obj, 2, [&](const Py_buffer& view, const ItemLayout& layout) {
+        return with_item_type(layout, [&](auto item) {
+            using U = decltype(item);
+            const Lines rows = Lines::of(view);
+            if (!value_bits<U>(rows, layout)) return false;
+            const auto width = static_cast<std::size_t>(rows.length);
+            out = RawTable::filled(static_cast<std::size_t>(rows.count), width, [&](std::uint64_t* flat) {
+                for (Py_ssize_t r = 0; r < rows.count; ++r) {
+                    copy_line<U>(rows[r], layout.swapped, flat + static_cast<std::size_t>(r) * width);
+                }
+            });
+            return true;
+        });
+    });
+}
+
 bool read_integer_square(PyObject* obj, SquareMatrix& out) {
     return with_integer_buffer(obj, 2, [&](const Py_buffer& view, const ItemLayout& layout) {
         const Lines rows = Lines::of(view);

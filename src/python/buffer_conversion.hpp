@@ -24,6 +24,8 @@ namespace tourloom::python {
 // set and nothing meaningful in `out`, when the item path has to read it.
 bool read_integer_array(PyObject* obj, RawList& out);
 bool read_integer_matrix(PyObject* obj, RawMatrix& out);
+// The same into one table, rows end to end.
+bool read_integer_table(PyObject* obj, RawTable& out);
 // The same for a square array of at least one row, read straight into the
 // narrow block the solve keeps, so that no 64-bit copy is ever made.
 bool read_integer_square(PyObject* obj, SquareMatrix& out);

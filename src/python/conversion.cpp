@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "buffer_conversion.hpp"
+#include "exact_lists.hpp"
 #include "py_ref.hpp"
 #include "pypy_compat.hpp"
 #include "type_support.hpp"
@@ -79,21 +80,34 @@ bool extract_u64(PyObject* obj, std::uint64_t& out) {
     return true;
 }
 
-// A numpy array of integers is read from its buffer when that gives exactly
-// what reading it item by item would; anything else is read item by item.
+// A numpy array of integers is read from its buffer, and an exact list of
+// exact ints in bulk, when that gives exactly what reading it item by item
+// would; anything else is read item by item. A bulk read that fails with an
+// error that must not be swallowed ends the reading there.
 bool extract_list(PyObject* obj, RawList& out) {
-    return read_integer_array(obj, out) || extract_sequence(obj, out, extract_u64);
+    return read_integer_array(obj, out) || read_exact_list(obj, out) ||
+           (!PyErr_Occurred() && extract_sequence(obj, out, extract_u64));
 }
 
 bool extract_matrix(PyObject* obj, RawMatrix& out) {
     return read_integer_matrix(obj, out) || extract_sequence(obj, out, extract_list);
 }
 
+bool extract_table(PyObject* obj, RawTable& out) {
+    if (read_integer_table(obj, out) || read_exact_table(obj, out)) return true;
+    if (PyErr_Occurred()) return false;
+    RawMatrix rows;
+    if (!extract_matrix(obj, rows)) return false;
+    out = RawTable(std::move(rows));
+    return true;
+}
+
 bool extract_distances(PyObject* obj, RawDistances& out) {
-    if (SquareMatrix square; read_integer_square(obj, square)) {
+    if (SquareMatrix square; read_integer_square(obj, square) || read_exact_square(obj, square)) {
         out = std::move(square);
         return true;
     }
+    if (PyErr_Occurred()) return false;
     RawMatrix rows;
     if (!extract_matrix(obj, rows)) return false;
     out = std::move(rows);

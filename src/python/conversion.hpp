@@ -7,8 +7,9 @@
 //   whose __index__ gives one; negative or >= 2^64 is the interpreter's
 //   OverflowError.
 // - list: any sequence except str, read by iterating it (a numpy array of
-//   integers straight from its buffer: buffer_conversion.hpp); its reported length
-//   only pre-sizes the result, up to a modest bound.
+//   integers straight from its buffer: buffer_conversion.hpp; an exact list
+//   of exact ints in bulk: exact_lists.hpp); its reported length only
+//   pre-sizes the result, up to a modest bound.
 // - pair: a tuple (or subclass) of exactly two integers.
 #include <Python.h>
 
@@ -21,8 +22,12 @@ namespace tourloom::python {
 bool extract_u64(PyObject* obj, std::uint64_t& out);
 bool extract_list(PyObject* obj, RawList& out);
 bool extract_matrix(PyObject* obj, RawMatrix& out);
+// A matrix read like extract_matrix into one table: a numpy array, or an
+// exact list of equally long exact lists of exact ints, straight into it.
+bool extract_table(PyObject* obj, RawTable& out);
 // A matrix of distances: read like extract_matrix, but a square numpy array
-// goes straight into the narrow block the solve keeps.
+// or an exact square list of lists of exact ints goes straight into the
+// narrow block the solve keeps.
 bool extract_distances(PyObject* obj, RawDistances& out);
 bool extract_pair(PyObject* obj, RawPair& out);
 bool extract_time_windows(PyObject* obj, RawTimeWindows& out);

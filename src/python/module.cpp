@@ -68,7 +68,7 @@ PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
             prefix_argument_name(solve_parameters[at(Parameter::distance_matrix)]);
             return nullptr;
         }
-        if (!convert_optional(slots, Parameter::duration_matrix, input.duration_matrix, extract_matrix) ||
+        if (!convert_optional(slots, Parameter::duration_matrix, input.duration_matrix, extract_table) ||
             !convert_optional(slots, Parameter::job_durations, input.job_durations, extract_list) ||
             !convert_optional(slots, Parameter::time_windows, input.time_windows, extract_time_windows) ||
             !convert_optional(slots, Parameter::operation_times, input.operation_times, extract_pair) ||

@@ -32,15 +32,11 @@ TimeOfDay seconds_to_time_of_day(std::uint64_t seconds) {
     return TimeOfDay::from_span_wrapping(seconds_to_span(seconds));
 }
 
-std::optional<TimeScheduler> transform(std::optional<RawMatrix> duration_matrix, std::optional<RawList> job_durations,
+std::optional<TimeScheduler> transform(std::optional<RawTable> duration_matrix, std::optional<RawList> job_durations,
                                        std::optional<RawTimeWindows> time_windows,
                                        std::optional<RawPair> operation_times) {
-    std::optional<std::vector<std::vector<Span>>> durations;
-    if (duration_matrix) {
-        durations = convert_all<std::vector<Span>>(std::move(*duration_matrix), [](RawList&& row) {
-            return convert_all<Span>(std::move(row), seconds_to_span);
-        });
-    }
+    std::optional<DurationTable> durations;
+    if (duration_matrix) durations.emplace(std::move(*duration_matrix), seconds_to_span);
     std::optional<std::vector<Span>> jobs;
     if (job_durations) jobs = convert_all<Span>(std::move(*job_durations), seconds_to_span);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "panic.hpp"
+#include "penalties/time/duration_table.hpp"
 #include "penalties/time/operation_times.hpp"
 #include "penalties/time/time_windows.hpp"
 #include "raw_input.hpp"
@@ -15,6 +16,7 @@
 
 namespace tourloom::penalties::time::time_input {
 
+using duration_table::DurationTable;
 using operation_times::OperationTimes;
 using time_windows::TimeWindows;
 
@@ -22,13 +24,16 @@ using time_windows::TimeWindows;
 // distance matrix or against each other: lists may be short or ragged, and
 // reading past an end fails only when the penalizer does it.
 struct TimeScheduler {
-    std::vector<std::vector<Span>> duration_matrix;  // [from][to]
+    DurationTable duration_matrix;  // [from][to]
     std::vector<Span> job_durations;
     std::vector<TimeWindows> time_windows;
     std::optional<OperationTimes> operation_times;
 
     // duration_matrix[from][to]; panics with the index message on either index.
-    const Span& travel_duration(std::size_t from, std::size_t to) const { return at(at(duration_matrix, from), to); }
+    Span travel_duration(std::size_t from, std::size_t to) const {
+        const DurationTable::Row row = at(duration_matrix, from);
+        return at(row, to);
+    }
 };
 
 // Reinterprets the count as signed and makes it whole seconds; panics
@@ -45,7 +50,7 @@ TimeOfDay seconds_to_time_of_day(std::uint64_t seconds);
 // in that order (then operation_times), the first bad value deciding the
 // panic. Operating hours covering a whole 24-hour stretch, or none, are
 // dropped (tested on the raw counts).
-std::optional<TimeScheduler> transform(std::optional<RawMatrix> duration_matrix, std::optional<RawList> job_durations,
+std::optional<TimeScheduler> transform(std::optional<RawTable> duration_matrix, std::optional<RawList> job_durations,
                                        std::optional<RawTimeWindows> time_windows,
                                        std::optional<RawPair> operation_times);
 
