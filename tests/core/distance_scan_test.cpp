@@ -39,19 +39,27 @@ void expect_every_set_agrees(Rng& rng, std::uint64_t largest) {
         const GainLayout layout = layouts[c % 4];
         // Lengths around the blocks of 64 and the vector widths.
         const std::size_t count = c % 7 == 0 ? rng() % 4 : rng() % 300;
+        // Every gain at least 0 (some exactly 0), then a few planted
+        // negative ones: the search must find the first, wherever in a block
+        // or a vector it lies.
+        const std::uint64_t low = largest / 2, high_subtract = largest / 8;
         std::vector<std::vector<Entry>> arrays(6, std::vector<Entry>(count + 1));
         std::vector<std::int64_t> turn(count + 1);
-        for (auto& a : arrays)
-            for (auto& e : a) e = static_cast<Entry>(rng() % (largest + 1));
-        for (auto& t : turn) t = static_cast<std::int64_t>(rng() % (4 * largest + 1)) - static_cast<std::int64_t>(2 * largest);
+        for (std::size_t t = 0; t < 6; ++t)
+            for (auto& e : arrays[t])
+                e = static_cast<Entry>(t < 4 ? low + rng() % (largest - low + 1) : rng() % (high_subtract + 1));
+        for (auto& t : turn) t = static_cast<std::int64_t>(rng() % (largest + 1));
+        const auto plant = [&](std::size_t x, bool negative) {
+            for (std::size_t t = 0; t < 6; ++t) arrays[t][x] = static_cast<Entry>(t < 4 ? (negative ? 0 : low) : high_subtract);
+            turn[x] = 0;
+        };
+        for (int k = 0, planted = static_cast<int>(rng() % 4); count > 0 && k < planted; ++k) plant(rng() % count, k > 0);
         GainRun<Entry> run{};
         for (int t = 0; t < 4; ++t) run.add[t] = arrays[static_cast<std::size_t>(t)].data();
         for (int t = 0; t < 2; ++t) run.subtract[t] = arrays[static_cast<std::size_t>(4 + t)].data();
         run.turn = turn.data();
         run.count = count;
-        // Mostly just short of improving, so that one negative sum decides.
-        const std::int64_t top = static_cast<std::int64_t>(largest) * layout.adds;
-        run.fixed = c % 3 == 0 ? -static_cast<std::int64_t>(rng() % (largest + 1)) : top - static_cast<std::int64_t>(rng() % 3);
+        run.fixed = static_cast<std::int64_t>(low) * layout.adds - static_cast<std::int64_t>(high_subtract) * layout.subtracts;
         const std::size_t expected = plain_first_negative(run, layout);
         for (const InstructionSet set : sets) {
             if (!available(set)) continue;
@@ -64,9 +72,9 @@ void expect_every_set_agrees(Rng& rng, std::uint64_t largest) {
 TEST(DistanceScan, EveryInstructionSetFindsTheFirstNegativeGain) {
     Rng rng(0x5cad);
     expect_every_set_agrees<std::uint16_t>(rng, UINT16_MAX);
-    expect_every_set_agrees<std::uint16_t>(rng, 3);
+    expect_every_set_agrees<std::uint16_t>(rng, 9);
     expect_every_set_agrees<std::uint32_t>(rng, UINT32_MAX);
-    expect_every_set_agrees<std::uint32_t>(rng, 5);
+    expect_every_set_agrees<std::uint32_t>(rng, 17);
 }
 
 TEST(DistanceScan, ChosenSetIsOneTheProcessorReports) {
