@@ -152,35 +152,50 @@ bool TimeResume::reversed_segment(Walk& w, std::size_t i, std::size_t j, const C
     KeptReversal& kept = reversal_;
     drive(w, r[i - 1], r[j]);
     const Walk at_first = w;
-    if (kept.version == version_ && kept.i == i && kept.j + 1 == j) {  // the kept segment, one location longer
+    // This candidate's segment, kept for the next candidate of this scan
+    // when it is not abandoned on the way. Once some action has no margin,
+    // the segment moves by no delay but 0, where its late works do not
+    // count: the margins are not asked further.
+    KeptReversal fresh{version_, i, j, PlainTimeModel::unbounded, w.clock, 0, 0, 0};
+    const auto margins_of_work = [&](std::size_t location) {
+        if (fresh.clear == 0) return;
         bool late = false;
-        std::int64_t clear = model_.work_clear(w.clock, r[j], late);
+        fresh.clear = std::min(fresh.clear, model_.work_clear(w.clock, location, late));
+        fresh.late_works += late ? 1 : 0;
+    };
+    const auto margin_of_travel = [&](std::size_t from, std::size_t to) {
+        if (fresh.clear > 0) fresh.clear = std::min(fresh.clear, model_.travel_clear(w.clock, from, to));
+    };
+    std::size_t m = j;
+    if (kept.version == version_ && kept.i == i && kept.j + 1 == j) {  // the kept segment, one location longer
+        margins_of_work(r[j]);
         work(w, r[j]);
-        clear = std::min(clear, model_.travel_clear(w.clock, r[j], r[j - 1]));
+        margin_of_travel(r[j], r[j - 1]);
         drive(w, r[j], r[j - 1]);
         const std::int64_t delay = w.clock - kept.arrive;
         if (delay >= 0 && delay <= kept.clear) {
             w.lateness += kept.lateness + delay * kept.late_works;
             w.clock = kept.leave + delay;
             const std::int64_t rest = kept.clear == PlainTimeModel::unbounded ? kept.clear : kept.clear - delay;
-            kept = KeptReversal{version_, i, j, std::min(clear, rest), at_first.clock, w.clock,
-                                w.lateness - at_first.lateness, kept.late_works + (late ? 1 : 0)};
+            fresh.clear = std::min(fresh.clear, rest);
+            fresh.late_works += kept.late_works;
+            fresh.leave = w.clock;
+            fresh.lateness = w.lateness - at_first.lateness;
+            kept = fresh;
             return !behind(w, c);
         }
-        w = at_first;  // earlier than the kept one, or later by more than it allows: simulated anew
+        // Earlier than the kept one, or later by more than it allows: the
+        // rest is simulated.
+        if (behind(w, c)) return false;
+        m = j - 1;
     }
-    // Simulated, and kept for the next candidate of this scan when it is not
-    // abandoned on the way.
-    KeptReversal fresh{version_, i, j, PlainTimeModel::unbounded, w.clock, 0, 0, 0};
     kept.version = ~std::uint64_t{0};
-    for (std::size_t m = j;; --m) {
-        bool late = false;
-        fresh.clear = std::min(fresh.clear, model_.work_clear(w.clock, r[m], late));
-        fresh.late_works += late ? 1 : 0;
+    for (;; --m) {
+        margins_of_work(r[m]);
         work(w, r[m]);
         if (behind(w, c)) return false;
         if (m == i) break;
-        fresh.clear = std::min(fresh.clear, model_.travel_clear(w.clock, r[m], r[m - 1]));
+        margin_of_travel(r[m], r[m - 1]);
         drive(w, r[m], r[m - 1]);
     }
     fresh.leave = w.clock;
