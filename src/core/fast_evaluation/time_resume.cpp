@@ -44,17 +44,7 @@ void TimeResume::refresh(const Solution& current) {
     lateness_ = w.lateness;
     work_actions_ += n;
 
-    work_clear_.resize(n);
-    entry_clear_.resize(n);
-    late_works_before_.resize(n + 1);
-    late_works_before_[0] = 0;
-    for (std::size_t p = 0; p < n; ++p) {
-        bool late = false;
-        work_clear_[p] = model_.work_clear(arrive_[p], r[p], late);
-        late_works_before_[p + 1] = late_works_before_[p] + (late ? 1 : 0);
-        entry_clear_[p] = p == 0 ? work_clear_[0] : std::min(work_clear_[p], model_.travel_clear(leave_[p - 1], r[p - 1], r[p]));
-    }
-    entry_clear_below_.assign(entry_clear_);
+    margins_ready_ = false;
 
     later_from_.assign(n + 1, 1);
     earlier_from_.assign(n + 1, 1);
@@ -204,11 +194,32 @@ bool TimeResume::reversed_segment(Walk& w, std::size_t i, std::size_t j, const C
     return true;
 }
 
-bool TimeResume::shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept {
+void TimeResume::cache_margins() {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    work_clear_.resize(n);
+    entry_clear_.resize(n);
+    late_works_before_.resize(n + 1);
+    late_works_before_[0] = 0;
+    for (std::size_t p = 0; p < n; ++p) {
+        bool late = false;
+        work_clear_[p] = model_.work_clear(arrive_[p], r[p], late);
+        late_works_before_[p + 1] = late_works_before_[p] + (late ? 1 : 0);
+        entry_clear_[p] = p == 0 ? work_clear_[0] : std::min(work_clear_[p], model_.travel_clear(leave_[p - 1], r[p - 1], r[p]));
+    }
+    entry_clear_below_.assign(entry_clear_);
+    margins_ready_ = true;
+}
+
+bool TimeResume::shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) {
     const std::int64_t delay = w.clock - arrive_[m];
-    if (delay <= 0 || work_clear_[m] < delay) return false;
-    // The first later position that the delay would not move as a whole.
-    const std::size_t stop = entry_clear_below_.find(m + 1, delay);
+    if (delay <= 0) return false;
+    if (!margins_ready_) cache_margins();
+    if (work_clear_[m] < delay) return false;
+    // The first later position that the delay would not move as a whole
+    // (often the next one: asked first, without the table).
+    const std::size_t n = arrive_.size();
+    const std::size_t stop = m + 1 == n || entry_clear_[m + 1] < delay ? m + 1 : entry_clear_below_.find(m + 2, delay);
     q = std::min(last, stop - 1);
     w.lateness += late_after_[q] - late_before_[m] + delay * (late_works_before_[q + 1] - late_works_before_[m]);
     w.clock = leave_[q] + delay;

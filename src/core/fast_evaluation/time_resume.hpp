@@ -149,7 +149,10 @@ private:
     // the current tour's states from m on move as a whole by that delay
     // (below), moves `w` to the departure from the last such position up to
     // `last` and sets `q` to it; false when not even the work at m moves so.
-    bool shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept;
+    bool shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q);
+    // The margins below, for the current tour: asked for at the first shift
+    // after a refresh, since many tours are left before any.
+    void cache_margins();
     // The stretch a forward relocation jumps over, positions i + k .. j,
     // entered from position i − 1: kept across the candidates of one scan.
     const Walk& jumped_stretch(std::size_t k, std::size_t i, std::size_t j);
@@ -174,6 +177,7 @@ private:
     // its last window; late_works_before_[p] counts those before p.
     std::vector<std::int64_t> work_clear_, entry_clear_, late_works_before_;
     FirstBelow entry_clear_below_;
+    bool margins_ready_ = false;
     // later_from_[p]: from the work at p to the tour's end, a tour that
     // arrives no earlier than the current tour stays no earlier, with no
     // less lateness on the way; earlier_from_[p] the same for a tour that
