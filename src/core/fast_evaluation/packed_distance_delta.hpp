@@ -63,8 +63,25 @@ public:
         if (lo == n) return;
         std::size_t hi = n - 1;
         while (loc_[hi] == route[hi]) --hi;
+        // A reversal or a rotation keeps the stretch's locations, and the
+        // layouts follow by moving their entries instead of reading them again.
+        const std::size_t length = hi - lo + 1;
+        bool reversed = true;
+        for (std::size_t t = 0; reversed && t < length; ++t) reversed = route[lo + t] == loc_[hi - t];
+        std::size_t rotation = 0;  // the old position lo + rotation now at lo
+        for (const std::size_t k : {std::size_t{1}, std::size_t{2}, std::size_t{3}, length - 1, length - 2, length - 3}) {
+            if (reversed || rotation != 0 || k == 0 || k >= length) continue;
+            bool rotated = true;
+            for (std::size_t t = 0; rotated && t < length; ++t)
+                rotated = route[lo + t] == loc_[lo + (t + k < length ? t + k : t + k - length)];
+            if (rotated) rotation = k;
+        }
         changed(route, lo, hi);
-        layout_.changed(lo, hi);
+        if (reversed || rotation != 0) {
+            layout_.rearranged(lo, hi, reversed, rotation);
+        } else {
+            layout_.changed(lo, hi);
+        }
     }
 
     std::uint64_t total() const noexcept { return total_; }

@@ -32,17 +32,25 @@ public:
 
     // Route positions lo..hi hold other locations now (lo == 0: position n too).
     void changed(std::size_t lo, std::size_t hi) noexcept {
+        for (Slot& s : slots_) forget(s, lo, hi);
+    }
+
+    // Route positions lo..hi hold the same locations as before in another
+    // order: the one before at position lo + k (wrapping inside the stretch)
+    // is now at lo, or (`reversed`) the stretch runs backwards. Layouts that
+    // cover the stretch are rearranged the same way and stay whole.
+    void rearranged(std::size_t lo, std::size_t hi, bool reversed, std::size_t k) {
         for (Slot& s : slots_) {
-            if (lo == 0) {
-                s.valid_from = s.valid_to = 0;
-            } else if (hi < s.valid_from || lo >= s.valid_to) {
-                continue;  // untouched
-            } else if (hi + 1 < s.valid_to) {
-                s.valid_from = hi + 1;  // the part past the change, where a scan goes on
+            if (s.valid_from > lo || hi >= s.valid_to) continue;
+            Entry* d = s.data.data();
+            if (reversed) {
+                std::reverse(d + lo, d + hi + 1);
             } else {
-                s.valid_to = std::max(lo, s.valid_from);
+                std::rotate(d + lo, d + lo + k, d + hi + 1);
             }
+            if (lo == 0 && s.valid_to == n_ + 1) d[n_] = d[0];  // position n is position 0 again
         }
+        changed_outside(lo, hi);
     }
 
     // The layout of location x's row (`column`: its column), valid at every
@@ -85,6 +93,26 @@ private:
         std::uint64_t used = 0;
         std::vector<Entry> data;
     };
+    // After a rearrangement: the layouts that did not cover the stretch
+    // lose what they had of it.
+    void changed_outside(std::size_t lo, std::size_t hi) noexcept {
+        for (Slot& s : slots_) {
+            if (s.valid_from <= lo && hi < s.valid_to) continue;
+            forget(s, lo, hi);
+        }
+    }
+    void forget(Slot& s, std::size_t lo, std::size_t hi) const noexcept {
+        if (lo == 0) {
+            s.valid_from = s.valid_to = 0;
+        } else if (hi < s.valid_from || lo >= s.valid_to) {
+            return;  // untouched
+        } else if (hi + 1 < s.valid_to) {
+            s.valid_from = hi + 1;  // the part past the change, where a scan goes on
+        } else {
+            s.valid_to = std::max(lo, s.valid_from);
+        }
+    }
+
     void lay_out(Slot& s, std::size_t from, std::size_t to, const std::size_t* loc) const noexcept {
         Entry* out = s.data.data();
         const std::size_t x = s.location;
