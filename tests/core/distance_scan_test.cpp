@@ -19,6 +19,9 @@ namespace {
 
 using Rng = std::mt19937_64;
 
+// A draw in [0, bound), narrowed explicitly: size_t is 32 bits on i386.
+std::size_t below(Rng& rng, std::size_t bound) { return static_cast<std::size_t>(rng() % bound); }
+
 template <class Entry>
 std::size_t plain_first_negative(const GainRun<Entry>& r, GainLayout layout) {
     for (std::size_t x = 0; x < r.count; ++x) {
@@ -38,7 +41,7 @@ void expect_every_set_agrees(Rng& rng, std::uint64_t largest) {
     for (int c = 0; c < 3'000; ++c) {
         const GainLayout layout = layouts[c % 4];
         // Lengths around the blocks of 64 and the vector widths.
-        const std::size_t count = c % 7 == 0 ? rng() % 4 : rng() % 300;
+        const std::size_t count = c % 7 == 0 ? below(rng, 4) : below(rng, 300);
         // Every gain at least 0 (some exactly 0), then a few planted
         // negative ones: the search must find the first, wherever in a block
         // or a vector it lies.
@@ -53,7 +56,7 @@ void expect_every_set_agrees(Rng& rng, std::uint64_t largest) {
             for (std::size_t t = 0; t < 6; ++t) arrays[t][x] = static_cast<Entry>(t < 4 ? (negative ? 0 : low) : high_subtract);
             turn[x] = 0;
         };
-        for (int k = 0, planted = static_cast<int>(rng() % 4); count > 0 && k < planted; ++k) plant(rng() % count, k > 0);
+        for (int k = 0, planted = static_cast<int>(rng() % 4); count > 0 && k < planted; ++k) plant(below(rng, count), k > 0);
         GainRun<Entry> run{};
         for (int t = 0; t < 4; ++t) run.add[t] = arrays[static_cast<std::size_t>(t)].data();
         for (int t = 0; t < 2; ++t) run.subtract[t] = arrays[static_cast<std::size_t>(4 + t)].data();
@@ -111,7 +114,7 @@ void expect_rows_match_totals(Rng& rng, std::size_t n, std::uint64_t largest) {
         local_moves::with_shape(nb.shape, [&](auto s) {
             constexpr local_moves::Shape shape = s.value;
             for (int row = 0; row < 12; ++row) {
-                const std::size_t i = row == 0 ? 0 : static_cast<std::size_t>(rng() % (n - nb.min_gap));
+                const std::size_t i = row == 0 ? 0 : below(rng, n - nb.min_gap);
                 for (std::size_t from = i + nb.min_gap; from < n;) {
                     std::size_t expected = from;
                     while (expected < n && !(delta.template candidate_total<shape>(nb.k, i, expected) < delta.total()))
