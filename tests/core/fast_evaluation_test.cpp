@@ -162,7 +162,10 @@ TEST(FastEvaluation, TimeDescentsMatchTheReference) {
 // Large tours of several kinds, compared candidate by candidate: at a few
 // stages of a descent, whole scans of every neighbourhood for some i (so the
 // relocations' kept stretch is exercised) must give the reference's verdicts.
-enum class Profile { Late, NeverWaits, SeveralWindowsAndHours, Classic };
+// With operating hours: tours late everywhere (delays move whole days'
+// stretches up to the close) and delivery rounds (ordered windows on
+// several half-days, works in time with room to their window's end).
+enum class Profile { Late, NeverWaits, SeveralWindowsAndHours, Classic, LateWithHours, DeliveryDays };
 
 RawInput profile_instance(Rng& rng, RawMatrix m, Profile profile) {
     const std::size_t n = m.size();
@@ -199,10 +202,27 @@ RawInput profile_instance(Rng& rng, RawMatrix m, Profile profile) {
                 w.push_back({from, from + rng() % (3 * h)});
                 break;
             }
+            case Profile::LateWithHours: {
+                const std::uint64_t from = day + 8 * h + rng() % h;
+                w.push_back({from, from + rng() % h});
+                break;
+            }
+            case Profile::DeliveryDays: {
+                // Half-days over a span the tour covers in working hours.
+                std::uint64_t half = rng() % (n / 4 + 2);
+                for (std::size_t k = 0, count = 1 + below(rng, 3); k < count; ++k) {
+                    const std::uint64_t from = day + (half / 2) * 86'400 + (half % 2 == 0 ? 8 : 13) * h + rng() % h;
+                    w.push_back({from, from + h + rng() % (2 * h)});
+                    half += 1 + rng() % 3;
+                }
+                break;
+            }
         }
         windows.push_back(std::move(w));
     }
-    if (profile == Profile::SeveralWindowsAndHours) hours = RawPair{8 * h, 18 * h};
+    if (profile == Profile::SeveralWindowsAndHours || profile == Profile::LateWithHours ||
+        profile == Profile::DeliveryDays)
+        hours = RawPair{8 * h, 18 * h};
     return {std::move(m), std::move(durations), std::move(jobs), std::move(windows), hours, std::nullopt};
 }
 
@@ -211,7 +231,8 @@ TEST(FastEvaluation, TimeVerdictsMatchTheReferenceOnLargeTours) {
     // The memcheck leg asks for fewer instances: it runs the smallest size only.
     const std::vector<std::size_t> sizes =
         instance_count(1'000) < 1'000 ? std::vector<std::size_t>{60} : std::vector<std::size_t>{60, 120, 200};
-    const Profile profiles[] = {Profile::Late, Profile::NeverWaits, Profile::SeveralWindowsAndHours, Profile::Classic};
+    const Profile profiles[] = {Profile::Late,    Profile::NeverWaits,    Profile::SeveralWindowsAndHours,
+                                Profile::Classic, Profile::LateWithHours, Profile::DeliveryDays};
     for (const Profile profile : profiles) {
         for (const std::size_t n : sizes) {
             SCOPED_TRACE(testing::Message() << "profile " << static_cast<int>(profile) << " n=" << n);

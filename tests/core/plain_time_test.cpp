@@ -4,6 +4,7 @@
 // fast kernel's).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -181,6 +182,73 @@ TEST(PlainTime, LaterStartsNoBetterWhereOnlyTheOpeningHeldUp) {
         }
     }
     EXPECT_GT(held, 300);  // the property was put to the test
+}
+
+// The margins the time path moves stretches by, against the checked
+// simulation: an action started later by up to its margin ends exactly that
+// much later, with its lateness grown by the delay when it says so and
+// unchanged otherwise; one second past a finite margin it does not.
+TEST(PlainTime, ActionsMoveAsAWholeWithinTheirMargin) {
+    Rng rng(0xc1ea2);
+    int moved = 0, bounded = 0;
+    for (int c = 0; c < 20'000; ++c) {
+        auto windows = random_windows(rng);
+        if (c % 2 == 0) std::sort(windows.begin(), windows.end());  // more ordered lists
+        const auto hours = random_hours(rng);
+        const std::uint64_t job = random_duration(rng), travel = random_duration(rng);
+        SCOPED_TRACE(testing::Message() << "case " << c);
+        const TimeScheduler s = scheduler_of(job, travel, windows, hours);
+        const PlainTimeModel plain(s, 1);
+        const auto* open = s.operation_times ? &*s.operation_times : nullptr;
+        const auto work = [&](std::int64_t t) {
+            const auto r = work_report(s.job_durations[0], s.time_windows[0], open, unix_at(t), 0, false);
+            return std::pair{r.end_time.unix_seconds(), r.lateness.seconds()};
+        };
+        const auto drive = [&](std::int64_t t) {
+            return travel_report(s.duration_matrix[0][0], open, unix_at(t), false).end_time.unix_seconds();
+        };
+        for (int k = 0; k < 8; ++k) {
+            const auto t = static_cast<std::int64_t>(day - 6 * h + rng() % (60 * h));
+            bool late = false;
+            const std::int64_t work_margin = plain.work_clear(t, 0, late);
+            const std::int64_t travel_margin = plain.travel_clear(t, 0, 0);
+            const auto base = work(t);
+            const std::int64_t base_arrival = drive(t);
+            // Unbounded margins are tried as far as several days.
+            const auto delays = [&](std::int64_t margin) {
+                const std::int64_t top = std::min<std::int64_t>(margin, 5 * 86'400);
+                return std::vector<std::int64_t>{1, 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(top)), top};
+            };
+            if (work_margin > 0) {
+                ++moved;
+                for (const std::int64_t d : delays(work_margin)) {
+                    const auto later = work(t + d);
+                    ASSERT_EQ(later.first, base.first + d) << "work from " << t << " later by " << d;
+                    ASSERT_EQ(later.second, base.second + (late ? d : 0)) << "work from " << t << " later by " << d;
+                }
+            }
+            if (work_margin != PlainTimeModel::unbounded) {
+                const auto past = work(t + work_margin + 1);
+                const bool same = past.first == base.first + work_margin + 1 &&
+                                  past.second == base.second + (late ? work_margin + 1 : 0);
+                bounded += same ? 0 : 1;
+                // A margin of zero may be cautious (a wait, a deferral);
+                // a positive one is where the shift ends.
+                if (work_margin > 0) {
+                    ASSERT_FALSE(same) << "work from " << t << ": margin " << work_margin << " is short";
+                }
+            }
+            if (travel_margin > 0) {
+                for (const std::int64_t d : delays(travel_margin))
+                    ASSERT_EQ(drive(t + d), base_arrival + d) << "travel from " << t << " later by " << d;
+            }
+            if (travel_margin > 0 && travel_margin != PlainTimeModel::unbounded) {
+                ASSERT_NE(drive(t + travel_margin + 1), base_arrival + travel_margin + 1) << "travel from " << t;
+            }
+        }
+    }
+    EXPECT_GT(moved, 40'000);   // most actions have a margin
+    EXPECT_GT(bounded, 20'000);  // and many a finite one
 }
 
 // Several windows: a later start can end earlier (a deferral into a later

@@ -11,6 +11,9 @@
 //  - on a symmetric matrix, an edge into a fixed location is read from that
 //    location's row, so that every other read falls into the two or three
 //    rows the row i keeps in cache.
+//  - along a row the scan reads the matrix rows it needs laid out in
+//    route order (RouteOrderedRows), so that the candidates' gains are sums
+//    of contiguous arrays, formed many at a time (first_negative).
 // A candidate's gain is the sum of the edges it adds minus those it
 // removes; with entries below 2^32 these sums are exact in signed 64 bits,
 // and so is the current tour's total in 64 unsigned bits.
@@ -20,6 +23,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "fast_evaluation/first_negative.hpp"
+#include "fast_evaluation/route_ordered_rows.hpp"
 #include "local_moves.hpp"
 #include "penalties/distance/distance_matrix.hpp"
 
@@ -49,6 +54,7 @@ public:
             turn_.assign(symmetric ? 0 : n, 0);
             for (auto& hop : hop_) hop.assign(n, 0);
             total_ = 0;
+            layout_.reset(m_, n);
             changed(route, 0, n - 1);
             return;
         }
@@ -57,7 +63,25 @@ public:
         if (lo == n) return;
         std::size_t hi = n - 1;
         while (loc_[hi] == route[hi]) --hi;
+        // A reversal or a rotation keeps the stretch's locations, and the
+        // layouts follow by moving their entries instead of reading them again.
+        const std::size_t length = hi - lo + 1;
+        bool reversed = true;
+        for (std::size_t t = 0; reversed && t < length; ++t) reversed = route[lo + t] == loc_[hi - t];
+        std::size_t rotation = 0;  // the old position lo + rotation now at lo
+        for (const std::size_t k : {std::size_t{1}, std::size_t{2}, std::size_t{3}, length - 1, length - 2, length - 3}) {
+            if (reversed || rotation != 0 || k == 0 || k >= length) continue;
+            bool rotated = true;
+            for (std::size_t t = 0; rotated && t < length; ++t)
+                rotated = route[lo + t] == loc_[lo + (t + k < length ? t + k : t + k - length)];
+            if (rotated) rotation = k;
+        }
         changed(route, lo, hi);
+        if (reversed || rotation != 0) {
+            layout_.rearranged(lo, hi, reversed, rotation);
+        } else {
+            layout_.changed(lo, hi);
+        }
     }
 
     std::uint64_t total() const noexcept { return total_; }
@@ -73,19 +97,76 @@ public:
     // than the current tour, or n when there is none. `from` is at least
     // i + the neighbourhood's min_gap.
     template <Shape shape>
-    std::size_t first_improving(std::size_t k, std::size_t i, std::size_t from) const {
+    std::size_t first_improving(std::size_t k, std::size_t i, std::size_t from) {
         const std::size_t n = n_;
-        const Row<shape> row(*this, k, i);
         const std::size_t end = i == 0 ? n - 1 : n;  // (0, n − 1) moves the whole route
-        std::size_t j = from;
-        for (; j < end; ++j)
-            if (row.gain(j) < 0) return j;
+        // In growing pieces: a row that ends early lays out little.
+        for (std::size_t start = from, piece = 128; start < end; start += piece, piece = std::min<std::size_t>(2 * piece, 8192)) {
+            const std::size_t stop = std::min(end, start + piece);
+            const std::size_t x = first_negative(run<shape>(k, i, start, stop), layout_of<shape>());
+            if (x < stop - start) return start + x;
+            if (stop == end) break;
+        }
+        const std::size_t j = std::max(from, end);
         if (j < n && whole_gain<shape>() < 0) return j;
         return n;
     }
 
 private:
     Entry entry(std::size_t from, std::size_t to) const noexcept { return m_[from * n_ + to]; }
+
+    template <Shape shape>
+    static constexpr GainLayout layout_of() noexcept {
+        if constexpr (shape == Shape::Reverse) return {2, 1, !symmetric};
+        if constexpr (shape == Shape::Swap) return {4, 2, false};
+        if constexpr (shape == Shape::RotateLeft) return {2, 1, false};
+        return {3, 2, false};
+    }
+
+    // The candidates (shape, k, i, j) for j in [from, end) as sums of arrays
+    // in route order: the terms of Row::gain below, term by term.
+    template <Shape shape>
+    GainRun<Entry> run(std::size_t k, std::size_t i, std::size_t from, std::size_t end) {
+        const std::size_t n = n_;
+        const std::size_t* l = loc_.data();
+        const std::size_t b = l[i == 0 ? n - 1 : i - 1], li = l[i];
+        // Edges from location x to the route's positions start .., and
+        // (into) from those to x, as far as the run reads.
+        const std::size_t count = end - from;
+        const auto from_x = [&](std::size_t x, std::size_t start) {
+            return layout_.get(x, false, start, start + count, l) + start;
+        };
+        const auto into_x = [&](std::size_t x, std::size_t start) {
+            return layout_.get(x, !symmetric, start, start + count, l) + start;
+        };
+        GainRun<Entry> r{};
+        r.fixed = Row<shape>(*this, k, i).fixed();
+        r.count = count;
+        if constexpr (shape == Shape::Reverse) {
+            r.add[0] = from_x(b, from);
+            r.add[1] = from_x(li, from + 1);
+            r.subtract[0] = own_.data() + from;
+            if constexpr (!symmetric) r.turn = turn_.data() + from;
+        } else if constexpr (shape == Shape::Swap) {
+            r.add[2] = into_x(li, from - 1);
+            r.add[1] = from_x(li, from + 1);
+            r.add[0] = from_x(b, from);
+            r.add[3] = into_x(l[i + 1], from);
+            r.subtract[0] = own_.data() + (from - 1);
+            r.subtract[1] = own_.data() + from;
+        } else if constexpr (shape == Shape::RotateLeft) {
+            r.add[0] = from_x(l[i + k - 1], from + 1);
+            r.add[1] = into_x(li, from);
+            r.subtract[0] = own_.data() + from;
+        } else {
+            r.add[0] = from_x(b, from - k + 1);
+            r.add[1] = into_x(li, from);
+            r.add[2] = hop_[k - 1].data() + (from - k);
+            r.subtract[0] = own_.data() + (from - k);
+            r.subtract[1] = own_.data() + from;
+        }
+        return r;
+    }
 
     // One row i of a scan: what its candidates share, read once. `gain(j)`
     // for every j > i except a segment covering the whole route; position
@@ -140,6 +221,8 @@ private:
                 return added - own_[j - k_] - own_[j] - fixed_;
             }
         }
+
+        Sum fixed() const noexcept { return fixed_; }
 
     private:
         // The edge from location x into the row's location i.
@@ -220,6 +303,7 @@ private:
     std::vector<Sum> turn_;         // asymmetric only: turn_[p], the edges 0→…→p backwards minus forwards
     std::uint64_t total_ = 0;
     std::array<std::vector<Entry>, 3> hop_;  // hop_[k − 1][p]: the edge from position p to p + k + 1
+    RouteOrderedRows<Entry> layout_;
 };
 
 }  // namespace tourloom::fast_evaluation

@@ -77,6 +77,35 @@ std::int64_t PlainTimeModel::finish_held_by_hours_only(std::int64_t t, std::size
     return has_hours_ ? consume_open_time(first, job) : first + job;
 }
 
+std::int64_t PlainTimeModel::work_clear(std::int64_t t, std::size_t location, bool& late) const noexcept {
+    late = false;
+    const std::int64_t job = job_[location];
+    if (job == 0) return unbounded;
+    const std::int64_t hours = has_hours_ ? hours_clear(t, job) : unbounded;
+    if (hours == 0) return 0;
+    const std::int64_t last = last_end_[location];
+    const std::int64_t finish = t + job;
+    if (t > last) {  // past every window: only the hours count
+        late = true;
+        return hours;
+    }
+    // In an ordered list a moment inside a window has that window
+    // applicable, so a later start inside it takes the same path.
+    if (!ordered_[location]) return 0;
+    const std::int64_t* start = windows_.start.data() + offset_[location];
+    const std::int64_t* end = windows_.end.data() + offset_[location];
+    const std::size_t count = offset_[location + 1] - offset_[location];
+    const Applicable found = applicable_window(start, end, count, t);
+    if (found.index < 0 || found.wait > 0) return 0;
+    const auto index = static_cast<std::size_t>(found.index);
+    if (finish <= end[index]) return std::min(hours, end[index] - finish);  // stays inside, in time
+    // Overrunning the last window is not deferred, and a later start past
+    // its end takes the late path to the same end.
+    if (index + 1 != count) return 0;
+    late = true;
+    return hours;
+}
+
 // The checked simulation's loop on second counts: the window phase (wait for
 // the applicable window; defer the whole remainder when it would end in
 // another window), the hours phase (wait for the opening, then ask the

@@ -83,7 +83,32 @@ public:
     // No window starts after the last window's end (true of sorted lists).
     bool starts_before_last_end(std::size_t location) const noexcept { return starts_before_last_end_[location] != 0; }
 
+    // How much later an action of the current tour may start and still end
+    // exactly that much later, every other figure unchanged: 0 when no delay
+    // may, `unbounded` when any may. A delay up to that much moves the
+    // action as a whole.
+    static constexpr std::int64_t unbounded = INT64_MAX;
+    // The travel from `from` to `to` begun at `t`: within the day's hours,
+    // as far as its arrival stays clear of the close.
+    std::int64_t travel_clear(std::int64_t t, std::size_t from, std::size_t to) const noexcept {
+        const std::int64_t d = travel_[from * n_ + to];
+        return d == 0 || !has_hours_ ? unbounded : hours_clear(t, d);
+    }
+    // The work at `location` begun at `t`, when it neither waits nor is
+    // deferred nor cut by the close: past the last window's end, or inside
+    // a window of an ordered list as far as it still ends inside it, or
+    // inside the last one. `late` says whether its lateness then grows by
+    // the delay too (its end lies past the last window's end).
+    std::int64_t work_clear(std::int64_t t, std::size_t location, bool& late) const noexcept;
+
 private:
+    // Open at `t`, and `d` more seconds end by today's close: how far that
+    // end is from the close; else 0.
+    std::int64_t hours_clear(std::int64_t t, std::int64_t d) const noexcept {
+        const std::int64_t time_of_day = time_of_day_of(t);
+        if (time_of_day < open_ || d > close_ - time_of_day) return 0;
+        return close_ - time_of_day - d;
+    }
     std::int64_t work_in_general(std::int64_t t, std::size_t location, std::int64_t job,
                                  std::int64_t& lateness) const noexcept;
     // From `t`, the moment `d` > 0 seconds of operating hours have passed:

@@ -44,13 +44,7 @@ void TimeResume::refresh(const Solution& current) {
     lateness_ = w.lateness;
     work_actions_ += n;
 
-    shift_until_.assign(n + 1, n);
-    works_before_.assign(n + 1, 0);
-    for (std::size_t p = n; p-- > 0;) {
-        const std::size_t loc = r[p];
-        shift_until_[p] = shifts(loc, arrive_[p], leave_[p]) && !model_.has_hours() ? shift_until_[p + 1] : p;
-    }
-    for (std::size_t p = 0; p < n; ++p) works_before_[p + 1] = works_before_[p] + (model_.job(r[p]) > 0 ? 1 : 0);
+    margins_ready_ = false;
 
     later_from_.assign(n + 1, 1);
     earlier_from_.assign(n + 1, 1);
@@ -143,64 +137,91 @@ bool TimeResume::decide(const Walk& done, const Candidate& c) const {
     return ranking::is_better(candidate, incumbent_);
 }
 
-bool TimeResume::shifts(std::size_t location, std::int64_t arrive, std::int64_t leave) const noexcept {
-    // Late and not waiting: past the last window, or in a single window it
-    // has reached. Work of no duration neither waits nor is late.
-    const std::int64_t last_end = model_.last_end(location);
-    return model_.job(location) == 0 ||
-           (leave > last_end && (arrive > last_end || (model_.single_window(location) && arrive >= model_.tour_start(location))));
-}
-
 bool TimeResume::reversed_segment(Walk& w, std::size_t i, std::size_t j, const Candidate& c) {
     const auto& r = current_->route;
     KeptReversal& kept = reversal_;
-    const bool same_scan = kept.version == version_ && kept.i == i;
     drive(w, r[i - 1], r[j]);
-    if (model_.has_hours() || (same_scan && !(kept.shifts && kept.j + 1 == j))) {
-        for (std::size_t m = j;; --m) {
-            work(w, r[m]);
-            if (behind(w, c)) return false;
-            if (m == i) break;
-            drive(w, r[m], r[m - 1]);
-        }
-        return true;
-    }
     const Walk at_first = w;
-    if (same_scan) {  // the kept segment, j − 1 down to i, one location longer
+    // This candidate's segment, kept for the next candidate of this scan
+    // when it is not abandoned on the way. Once some action has no margin,
+    // the segment moves by no delay but 0, where its late works do not
+    // count: the margins are not asked further.
+    KeptReversal fresh{version_, i, j, PlainTimeModel::unbounded, w.clock, 0, 0, 0};
+    const auto margins_of_work = [&](std::size_t location) {
+        if (fresh.clear == 0) return;
+        bool late = false;
+        fresh.clear = std::min(fresh.clear, model_.work_clear(w.clock, location, late));
+        fresh.late_works += late ? 1 : 0;
+    };
+    const auto margin_of_travel = [&](std::size_t from, std::size_t to) {
+        if (fresh.clear > 0) fresh.clear = std::min(fresh.clear, model_.travel_clear(w.clock, from, to));
+    };
+    std::size_t m = j;
+    if (kept.version == version_ && kept.i == i && kept.j + 1 == j) {  // the kept segment, one location longer
+        margins_of_work(r[j]);
         work(w, r[j]);
-        const bool first_shifts = shifts(r[j], at_first.clock, w.clock);
+        margin_of_travel(r[j], r[j - 1]);
         drive(w, r[j], r[j - 1]);
         const std::int64_t delay = w.clock - kept.arrive;
-        if (delay >= 0) {
-            w.lateness += kept.lateness + delay * kept.works;
+        if (delay >= 0 && delay <= kept.clear) {
+            w.lateness += kept.lateness + delay * kept.late_works;
             w.clock = kept.leave + delay;
-            kept = KeptReversal{version_, i,          j, first_shifts, at_first.clock, w.clock, w.lateness - at_first.lateness,
-                                kept.works + (model_.job(r[j]) > 0 ? 1 : 0)};
+            const std::int64_t rest = kept.clear == PlainTimeModel::unbounded ? kept.clear : kept.clear - delay;
+            fresh.clear = std::min(fresh.clear, rest);
+            fresh.late_works += kept.late_works;
+            fresh.leave = w.clock;
+            fresh.lateness = w.lateness - at_first.lateness;
+            kept = fresh;
             return !behind(w, c);
         }
-        w = at_first;  // it arrives earlier than the kept one did: simulated anew
+        // Earlier than the kept one, or later by more than it allows: the
+        // rest is simulated.
+        if (behind(w, c)) return false;
+        m = j - 1;
     }
-    // Simulated in full, not abandoned early, so that the next candidates of
-    // this scan can shift it.
-    kept = KeptReversal{version_, i, j, true, w.clock, 0, 0, 0};
-    for (std::size_t m = j;; --m) {
-        const std::int64_t arrive = w.clock;
+    kept.version = ~std::uint64_t{0};
+    for (;; --m) {
+        margins_of_work(r[m]);
         work(w, r[m]);
-        kept.shifts = kept.shifts && shifts(r[m], arrive, w.clock);
-        kept.works += model_.job(r[m]) > 0 ? 1 : 0;
+        if (behind(w, c)) return false;
         if (m == i) break;
+        margin_of_travel(r[m], r[m - 1]);
         drive(w, r[m], r[m - 1]);
     }
-    kept.leave = w.clock;
-    kept.lateness = w.lateness - at_first.lateness;
-    return !behind(w, c);
+    fresh.leave = w.clock;
+    fresh.lateness = w.lateness - at_first.lateness;
+    kept = fresh;
+    return true;
 }
 
-bool TimeResume::shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept {
+void TimeResume::cache_margins() {
+    const auto& r = current_->route;
+    const std::size_t n = r.size();
+    work_clear_.resize(n);
+    entry_clear_.resize(n);
+    late_works_before_.resize(n + 1);
+    late_works_before_[0] = 0;
+    for (std::size_t p = 0; p < n; ++p) {
+        bool late = false;
+        work_clear_[p] = model_.work_clear(arrive_[p], r[p], late);
+        late_works_before_[p + 1] = late_works_before_[p] + (late ? 1 : 0);
+        entry_clear_[p] = p == 0 ? work_clear_[0] : std::min(work_clear_[p], model_.travel_clear(leave_[p - 1], r[p - 1], r[p]));
+    }
+    entry_clear_below_.assign(entry_clear_);
+    margins_ready_ = true;
+}
+
+bool TimeResume::shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) {
     const std::int64_t delay = w.clock - arrive_[m];
-    if (delay <= 0 || shift_until_[m] == m) return false;
-    q = std::min(last, shift_until_[m] - 1);
-    w.lateness += late_after_[q] - late_before_[m] + delay * (works_before_[q + 1] - works_before_[m]);
+    if (delay <= 0) return false;
+    if (!margins_ready_) cache_margins();
+    if (work_clear_[m] < delay) return false;
+    // The first later position that the delay would not move as a whole
+    // (often the next one: asked first, without the table).
+    const std::size_t n = arrive_.size();
+    const std::size_t stop = m + 1 == n || entry_clear_[m + 1] < delay ? m + 1 : entry_clear_below_.find(m + 2, delay);
+    q = std::min(last, stop - 1);
+    w.lateness += late_after_[q] - late_before_[m] + delay * (late_works_before_[q + 1] - late_works_before_[m]);
     w.clock = leave_[q] + delay;
     return true;
 }

@@ -6,6 +6,9 @@
 //  - stretches the candidate visits in the current tour's order (the middle
 //    of an exchange or of a relocation) are taken from the cache as soon as
 //    the candidate's clock reads the current tour's there;
+//  - a later clock moves a stretch of the current tour's states as a
+//    whole where no action of it waits, is deferred or is cut by the
+//    daily close within that delay (each action's margin is cached);
 //  - a relocation that moves its block forwards keeps the stretch it jumps
 //    over between candidates of one scan, extending it by one location per
 //    candidate instead of simulating it again;
@@ -35,6 +38,7 @@
 #include <vector>
 
 #include "fast_evaluation/edge_delta.hpp"
+#include "fast_evaluation/first_below.hpp"
 #include "fast_evaluation/plain_time.hpp"
 #include "local_moves.hpp"
 #include "output.hpp"
@@ -142,10 +146,13 @@ private:
     bool finish_as_current(Walk w, std::size_t p, bool after_work, const Candidate& c);
     bool improves_from_start(const Candidate& c);
     // When the candidate reaches position m later than the current tour and
-    // the current tour's run from m is a plain shift (below), moves `w` to
-    // the departure from the run's last position up to `last` and sets `q`
-    // to it; false when there is no such run.
-    bool shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q) const noexcept;
+    // the current tour's states from m on move as a whole by that delay
+    // (below), moves `w` to the departure from the last such position up to
+    // `last` and sets `q` to it; false when not even the work at m moves so.
+    bool shifted(Walk& w, std::size_t m, std::size_t last, std::size_t& q);
+    // The margins below, for the current tour: asked for at the first shift
+    // after a refresh, since many tours are left before any.
+    void cache_margins();
     // The stretch a forward relocation jumps over, positions i + k .. j,
     // entered from position i − 1: kept across the candidates of one scan.
     const Walk& jumped_stretch(std::size_t k, std::size_t i, std::size_t j);
@@ -162,13 +169,15 @@ private:
     // Work and travel time of the current tour before position p, waits left
     // out (n + 1 entries; the travel total includes the way back at n).
     std::vector<std::int64_t> jobs_before_, travel_before_;
-    // Without operating hours: shift_until_[p] is the first position from p
-    // on where the current tour waits or finishes work in time (n when
-    // none). Before it a later arrival shifts every clock by the same delay
-    // and adds that delay to the lateness of each work with a duration;
-    // works_before_[p] counts those before position p.
-    std::vector<std::size_t> shift_until_;
-    std::vector<std::int64_t> works_before_;
+    // How much later each action of the current tour may start and end
+    // exactly that much later (PlainTimeModel::work_clear, travel_clear):
+    // work_clear_[p] for the work at p; entry_clear_[p] for the travel into
+    // p and the work there together. A delay up to them moves the states as
+    // a whole, and adds the delay to the lateness of each work ending past
+    // its last window; late_works_before_[p] counts those before p.
+    std::vector<std::int64_t> work_clear_, entry_clear_, late_works_before_;
+    FirstBelow entry_clear_below_;
+    bool margins_ready_ = false;
     // later_from_[p]: from the work at p to the tour's end, a tour that
     // arrives no earlier than the current tour stays no earlier, with no
     // less lateness on the way; earlier_from_[p] the same for a tour that
@@ -177,26 +186,23 @@ private:
     std::int64_t start_ = 0, end_ = 0, lateness_ = 0;
     Rank incumbent_{};
 
-    // A reversal's reversed segment, j down to i, without operating hours,
-    // kept across the candidates of one scan: when every work in it was late
-    // and did not wait, a later arrival at its first location shifts all of
-    // it by the delay (each work that much later and more late).
+    // A reversal's reversed segment, j down to i, kept across the
+    // candidates of one scan: a later arrival at its first location, by no
+    // more than its clear, moves all of it by the delay (each work that much
+    // later, and that much more late where it ended past its last window).
     struct KeptReversal {
         std::uint64_t version = ~std::uint64_t{0};
         std::size_t i = 0, j = 0;
-        bool shifts = false;     // every work in it late and not waiting
-        std::int64_t arrive = 0;  // at its first location, r[j]
-        std::int64_t leave = 0;   // from its last, r[i], after the work
+        std::int64_t clear = 0;    // the least clear of its actions
+        std::int64_t arrive = 0;   // at its first location, r[j]
+        std::int64_t leave = 0;    // from its last, r[i], after the work
         std::int64_t lateness = 0;
-        std::int64_t works = 0;  // with a duration
+        std::int64_t late_works = 0;  // ending past their last window
     } reversal_;
     // The reversed segment of the reversal (i, j), from `w` at the departure
     // from position i − 1, up to the departure from r[i] after its work;
     // false once the candidate ranks behind.
     bool reversed_segment(Walk& w, std::size_t i, std::size_t j, const Candidate& c);
-    // Whether a work from `arrive` to `leave` at `location` was late without
-    // waiting, so that a later start would be late by that much more.
-    bool shifts(std::size_t location, std::int64_t arrive, std::int64_t leave) const noexcept;
 
     struct KeptStretch {
         std::uint64_t version = ~std::uint64_t{0};
