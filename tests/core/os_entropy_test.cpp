@@ -30,7 +30,7 @@ TEST_P(OsEntropyLengths, WritesEveryWord) {
 INSTANTIATE_TEST_SUITE_P(Sizes, OsEntropyLengths,
                          ::testing::Values(std::size_t{1}, std::size_t{63}, std::size_t{624},  // mt19937's state
                                            std::size_t{70'000}),  // past one getrandom read of 256 bytes
-                         [](const auto& info) { return "words_" + std::to_string(info.param); });
+                         [](const auto& sizes) { return "words_" + std::to_string(sizes.param); });
 
 TEST(OsEntropy, TwoFillsDiffer) {
     EXPECT_NE(filled(624), filled(624));
