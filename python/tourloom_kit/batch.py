@@ -15,6 +15,7 @@ tried again on a fresh one, and the other workers' solves run on.
 
 from __future__ import annotations
 
+import multiprocessing
 import os
 from collections import deque
 from concurrent.futures import FIRST_COMPLETED, Executor, Future, ProcessPoolExecutor, wait
@@ -240,7 +241,12 @@ def _solve_on(executor: Executor, work: List[Instance], todo: List[int], time_li
 
 
 def _worker_pool() -> ProcessPoolExecutor:
-    return ProcessPoolExecutor(max_workers=1, initializer=stay_with_parent, initargs=(os.getpid(),))
+    # Workers are forked from this process, as on every Linux Python before
+    # 3.14 (whose default became forkserver): a worker's parent must be the
+    # driver, for stay_with_parent to tie it to the driver's life, and a
+    # script calling solve_many needs no main-module guard.
+    return ProcessPoolExecutor(max_workers=1, mp_context=multiprocessing.get_context("fork"),
+                               initializer=stay_with_parent, initargs=(os.getpid(),))
 
 
 def _solve_on_own_pool(work: List[Instance], todo: List[int], time_limit: Optional[int], size: int,
