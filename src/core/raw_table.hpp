@@ -27,7 +27,8 @@ public:
         RawTable t;
         t.words_.resize(checked_product(count, width));
         t.ends_.resize(count);
-        for (std::size_t k = 0; k < count; ++k) t.ends_[k] = (k + 1) * width;
+        std::size_t end = 0;  // below count * width, checked above
+        for (std::size_t& row_end : t.ends_) row_end = end += width;
         fill(t.words_.data());
         return t;
     }
