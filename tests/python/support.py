@@ -26,6 +26,29 @@ def raised(call, *args, **kwargs):
     raise AssertionError("no exception raised")
 
 
+def outcome(**kwargs):
+    """Everything a solve gives back, as plain values, or the exception it
+    raised as (class name, message): what two ways of giving the same input
+    must agree on."""
+    try:
+        out = tourloom.solve(**kwargs)
+    except BaseException as exc:  # the panic exception is not an Exception
+        return type(exc).__name__, str(exc)
+    schedule = None if out.schedule is None else [(type(e).__name__, e._0.window) for e in out.schedule]
+    return out.route, out.distance, out.lateness, out.duration, out.start_time, out.end_time, schedule
+
+
+# Three stops; one opens late, so the tour waits there, and one opens only
+# the next day, so that the tour waits overnight.
+TIMED = {
+    "distance_matrix": [[0, 7, 9], [7, 0, 4], [9, 4, 0]],
+    "duration_matrix": [[0, HOUR, 2 * HOUR], [HOUR, 0, HOUR], [2 * HOUR, HOUR, 0]],
+    "job_durations": [HOUR, HOUR, 2 * HOUR],
+    "time_windows": [[(at(8), at(9))], [(at(12), at(16))], [(at(14, day=1), at(20, day=1))]],
+    "operation_times": (8 * HOUR, 18 * HOUR),
+}
+
+
 def panic_class():
     """The module's panic exception class (it is not a module attribute)."""
     return type(raised(tourloom.solve, []))

@@ -9,18 +9,9 @@ import random
 import pytest
 
 import tourloom
-from support import U64
+from support import U64, outcome
 
 P = pytest.param
-
-
-def outcome(**kwargs):
-    try:
-        out = tourloom.solve(**kwargs)
-    except BaseException as exc:  # the panic exception is not an Exception
-        return type(exc).__name__, str(exc)
-    schedule = None if out.schedule is None else [(type(e).__name__, e._0.window) for e in out.schedule]
-    return out.route, out.distance, out.lateness, out.duration, out.start_time, out.end_time, schedule
 
 
 def as_tuples(value):

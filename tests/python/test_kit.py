@@ -14,21 +14,12 @@ import pytest
 
 import tourloom
 import tourloom_kit
-from support import HOUR, MIDNIGHT, at
+from support import HOUR, MIDNIGHT, TIMED, at
 from tourloom_kit import (BatchInterrupted, MissingExtra, SolveError, check_inputs, result_to_dict, rotate_to,
                           schedule_rows, solve_many, tsptw)
 
 P = pytest.param
 
-# Three stops; one opens late, so the tour waits there, and one opens only
-# the next day, so that the tour waits overnight.
-TIMED = {
-    "distance_matrix": [[0, 7, 9], [7, 0, 4], [9, 4, 0]],
-    "duration_matrix": [[0, HOUR, 2 * HOUR], [HOUR, 0, HOUR], [2 * HOUR, HOUR, 0]],
-    "job_durations": [HOUR, HOUR, 2 * HOUR],
-    "time_windows": [[(at(8), at(9))], [(at(12), at(16))], [(at(14, day=1), at(20, day=1))]],
-    "operation_times": (8 * HOUR, 18 * HOUR),
-}
 DISTANCE_ONLY = {"distance_matrix": [[0, 5, 1, 9], [5, 0, 2, 4], [1, 2, 0, 7], [9, 4, 7, 0]]}
 
 

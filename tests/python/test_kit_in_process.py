@@ -18,7 +18,7 @@ import pytest
 
 import tourloom
 from kit_processes import Watchdog, can_start_own_interpreter, children, exists, ring
-from support import HOUR, at, raised
+from support import TIMED, at, raised
 from tourloom_kit import PanicException, result_to_dict, solve_in_process
 
 P = pytest.param
@@ -28,13 +28,6 @@ pytestmark = pytest.mark.skipif(not can_start_own_interpreter(),
                                 reason="this interpreter cannot start its own executable (the 32-bit PyPy under "
                                        "qemu-i386), so it has no child to solve in")
 
-TIMED = {
-    "distance_matrix": [[0, 7, 9], [7, 0, 4], [9, 4, 0]],
-    "duration_matrix": [[0, HOUR, 2 * HOUR], [HOUR, 0, HOUR], [2 * HOUR, HOUR, 0]],
-    "job_durations": [HOUR, HOUR, 2 * HOUR],
-    "time_windows": [[(at(8), at(9))], [(at(12), at(16))], [(at(14, day=1), at(20, day=1))]],
-    "operation_times": (8 * HOUR, 18 * HOUR),
-}
 LONG = ring(60, seed=1)  # a solve with a time limit runs for all of it
 
 

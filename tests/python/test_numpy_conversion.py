@@ -10,7 +10,7 @@ import sys
 import pytest
 
 import tourloom
-from support import U64, raised
+from support import U64, outcome, raised
 
 np = pytest.importorskip("numpy", reason="numpy is not installed for this interpreter (no wheel for it on PyPI)")
 
@@ -25,15 +25,6 @@ def taken_apart(value, depth):
 
 
 DEPTH = {"distance_matrix": 2, "duration_matrix": 2, "job_durations": 1}
-
-
-def outcome(**kwargs):
-    try:
-        out = tourloom.solve(**kwargs)
-    except BaseException as exc:  # the panic exception is not an Exception
-        return type(exc).__name__, str(exc)
-    schedule = None if out.schedule is None else [(type(e).__name__, e._0.window) for e in out.schedule]
-    return out.route, out.distance, out.lateness, out.duration, out.start_time, out.end_time, schedule
 
 
 def assert_same_as_items(**kwargs):
