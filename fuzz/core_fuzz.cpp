@@ -258,6 +258,12 @@ std::string describe_matrix(const RawMatrix& m) {
     return s + "]";
 }
 
+std::string describe_matrix(const RawTable& t) {
+    RawMatrix rows;
+    for (std::size_t k = 0; k < t.size(); ++k) rows.emplace_back(t[k].begin(), t[k].end());
+    return describe_matrix(rows);
+}
+
 std::string describe(const Instance& x) {
     std::string s = "distances " + describe_matrix(std::get<RawMatrix>(x.input.distance_matrix));
     if (x.input.duration_matrix) s += "\ndurations " + describe_matrix(*x.input.duration_matrix);
@@ -561,7 +567,8 @@ bool too_slow(const Instance& x) {
     for (std::size_t a = 0; a < s->job_durations.size(); ++a) {
         double longest = 0;
         if (a < s->duration_matrix.size())
-            for (Span d : s->duration_matrix[a]) longest = std::max(longest, pieces(d));
+            for (std::size_t b = 0; b < s->duration_matrix[a].size(); ++b)
+                longest = std::max(longest, pieces(s->duration_matrix[a][b]));
         total += pieces(s->job_durations[a]) + longest;
     }
     return total > 2'000;
