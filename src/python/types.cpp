@@ -2,7 +2,7 @@
 //
 // Final classes are not subclassable and have no instance dictionary.
 // CPython enforces both by itself (no Py_TPFLAGS_BASETYPE, no dict offset).
-// PyPy does neither, so there the builder also gives a final class an
+// PyPy does neither in CPython's words, so there the builder gives a final class an
 // `__init_subclass__` that refuses subclasses, a tp_setattro that refuses
 // new attributes and a `__dict__` that cannot be read (so that vars() and
 // writes through the dictionary fail as well), each with CPython's wording.
@@ -206,7 +206,13 @@ PyTypeObject* create(const ClassEntry& entry, const ClassBody& body, PyObject* b
     unsigned int flags = Py_TPFLAGS_DEFAULT;
     if (entry.finality == Finality::Open) flags |= Py_TPFLAGS_BASETYPE;
 #ifdef PYPY_VERSION
-    if (entry.finality == Finality::Final) slots = with_refusals(slots);
+    // PyPy 3.11 refuses a subclass of a class without the flag by itself,
+    // naming it without its module; the flag hands the refusal to the class's
+    // own `__init_subclass__`, which words it as CPython does on every PyPy.
+    if (entry.finality == Finality::Final) {
+        slots = with_refusals(slots);
+        flags |= Py_TPFLAGS_BASETYPE;
+    }
 #endif
     PyType_Spec& spec = g_specs[index_of(entry.id)];
     spec = {entry.spec_name, body.basic_size, 0, flags, slots};

@@ -1,6 +1,8 @@
 """Structural pattern matching on schedule events (Python 3.10 and later;
 conftest.py keeps this module away from older interpreters)."""
 
+import platform
+
 import pytest
 
 import tourloom
@@ -47,13 +49,19 @@ def test_bound_payload_is_a_new_object():
             pytest.fail("a work event matched another variant")
 
 
+# PyPy's C-API layer counts every C type with a mapping subscript as a
+# mapping for pattern matching (a C type cannot declare itself neither), so
+# there `case {}` takes an event; CPython follows the type's flags.
+PYPY_MAPS_C_SUBSCRIPTS = platform.python_implementation() == "PyPy"
+
+
 @pytest.mark.parametrize("index", [0, 1, 2], ids=["wait", "work", "travel"])
 def test_neither_sequence_nor_mapping(index):
     event = _schedule()[index]
     match event:
         case [_]:
             pytest.fail("an event matched a sequence pattern")
-        case {}:
+        case {} if not PYPY_MAPS_C_SUBSCRIPTS:
             pytest.fail("an event matched a mapping pattern")
         case _:
             pass

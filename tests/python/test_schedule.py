@@ -2,7 +2,9 @@
 and its variant classes), the payload classes, and the shape of every
 schedule."""
 
+import platform
 import struct
+import sys
 
 import pytest
 
@@ -89,7 +91,7 @@ def test_variant_class(events, kind):
     base = cls.__bases__[0]
     assert cls.__bases__ == (base,) and base.__name__ == "PyEvent"
     assert [getattr(base, k) is cls for k in KINDS] == [k == kind for k in KINDS]
-    assert (cls.__match_args__, cls.__text_signature__) == (("_0",), "(_0)")
+    assert (cls.__match_args__, cls.__text_signature__) == (("_0",), "(_0)" if SIGNATURES_KEPT else None)
     assert not any(hasattr(tourloom, n) for n in ("PyEvent", cls.__name__, type(event._0).__name__))
     # Each read makes a new payload object with the same contents.
     payloads = [event._0, event._0, event[0]]
@@ -106,6 +108,12 @@ def _classes(events):
     return {cls.__name__: cls for cls in classes}
 
 
+# PyPy 3.11 (7.3.19 and 8.0) makes a class from its spec without keeping the
+# doc slot, and a C class's text signature comes only from there: on it the
+# variants have none (their doc is empty on every interpreter).
+SIGNATURES_KEPT = not (platform.python_implementation() == "PyPy" and sys.version_info >= (3, 10))
+
+
 # Names without a module prefix, the module "tourloom", no documentation
 # but the variants' text signature.
 @pytest.mark.parametrize(
@@ -117,7 +125,7 @@ def _classes(events):
 def test_class_names_and_documentation(events, name, signature):
     cls = _classes(events)[name]
     assert (cls.__name__, cls.__qualname__, cls.__module__) == (name, name, "tourloom")
-    assert not cls.__doc__ and getattr(cls, "__text_signature__", None) == signature
+    assert not cls.__doc__ and getattr(cls, "__text_signature__", None) == (signature if SIGNATURES_KEPT else None)
 
 
 WIDE = struct.calcsize("P") * 8 == 64
