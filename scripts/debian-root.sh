@@ -7,10 +7,12 @@
 #   scripts/debian-root.sh bullseye amd64 python3.9 python3.9-dev python3.9-venv
 #
 # amd64: `debootstrap --variant=minbase`, run with `chroot ROOT`.
-# i386: this kernel cannot run i386 binaries, so debootstrap's second stage
-# (which runs the maintainer scripts) cannot run either: the first stage
-# (--foreign) resolves and downloads every package, and each one is then
-# unpacked with `dpkg -x`; its programs run under `qemu-i386 -L ROOT`.
+# i386: made so that it works whether or not the kernel runs i386 programs.
+# debootstrap's second stage (the maintainer scripts) would need that, so
+# only the first stage (--foreign) runs: it resolves and downloads every
+# package, and each one is then unpacked with `dpkg -x`. Its programs run
+# with `chroot ROOT` where the kernel runs them, else under
+# `qemu-i386 -L ROOT` (scripts/wheel_targets.py decides).
 #
 # A root is reused while its suite, architecture and package list are the
 # same (ROOT/.tourloom-root records them); anything else makes it anew.

@@ -88,8 +88,8 @@ class Environment:
         venv = f"{self.inside}/venv"
         run(wt.command(place) + ["-m", "venv", "--without-pip", venv])
         if wt.is_chroot(place):
-            self.python = ["chroot", str(self.root), f"{venv}/bin/python"]
-        elif wt.is_i386(place):
+            self.python = [*wt.enter(place, self.root), f"{venv}/bin/python"]
+        elif wt.is_emulated(place):
             # The i386 binary cannot be started by the kernel: the emulator
             # starts it as if by its path in the environment, so that it finds
             # pyvenv.cfg and keeps the binary as sys.executable (pip reads its
@@ -99,7 +99,7 @@ class Environment:
             self.python = [f"{venv}/bin/python"]
         self.version = self.ask("import sys; print('%d.%d' % sys.version_info[:2])")
         pip = self.bring(wt.pip_wheel_for(self.version))
-        if wt.is_i386(place):
+        if wt.is_emulated(place):
             # pip runs straight from its wheel: installing it first would
             # cost the emulator as much again as the install it is needed for.
             self.pip = self.python + [f"{pip}/pip"]
@@ -137,7 +137,7 @@ def test_place(target: str, wheel: Path, place: wt.Place, outcome: Outcome) -> N
         run(pip_install + ["tourloom[test]"] + (["numpy"] if any(house.glob("numpy-*")) else []))
     else:
         run(pip_install + [env.bring(wheel) + "[test]"])
-        if not wt.is_i386(place):
+        if not wt.is_emulated(place):
             # numpy's tests need a numpy wheel; where PyPI has none they skip.
             if subprocess.run(pip_install + ["--only-binary", ":all:", "numpy"]).returncode != 0:
                 log(f"{name}: no numpy wheel; its tests skip")
@@ -150,8 +150,8 @@ def test_place(target: str, wheel: Path, place: wt.Place, outcome: Outcome) -> N
     command = env.python + ["-m", "pytest", suite, "-p", "no:cacheprovider", "-q",
                             *shlex.split(os.environ.get("PYTEST_ARGS", ""))]
     if env.root is not None:
-        command = ["chroot", str(env.root), "/bin/sh", "-c", f"cd {shlex.quote(scratch)} && exec \"$@\"", "sh",
-                   *command[2:]]
+        command = [*wt.enter(env.place, env.root), "/bin/sh", "-c", f"cd {shlex.quote(scratch)} && exec \"$@\"", "sh",
+                   *command[len(wt.enter(env.place, env.root)):]]
         cwd = None
     else:
         cwd = scratch

@@ -10,7 +10,8 @@ A *system* is where an interpreter runs:
                   (scripts/install-deps.sh pypy), under qemu-i386
   SUITE-amd64     a Debian root under build/roots (scripts/debian-root.sh),
                   entered with chroot
-  SUITE-i386      the same for i386, run with qemu-i386 -L ROOT
+  SUITE-i386      the same for i386: entered with chroot where the kernel
+                  runs i386 programs, else run with qemu-i386 -L ROOT
 
 Nothing about an interpreter is written down here but where it is: its
 headers, EXT_SUFFIX, word size and wheel tag are asked of it.
@@ -26,6 +27,7 @@ headers, EXT_SUFFIX, word size and wheel tag are asked of it.
 from __future__ import annotations
 
 import dataclasses
+import functools
 import glob
 import os
 import re
@@ -53,7 +55,9 @@ class Place:
         if self.system == "pypy-i386":
             return "Debian 12 i386 (qemu)"
         suite, arch = self.system.split("-")
-        return f"{names.get(suite, suite)} {'x86_64' if arch == 'amd64' else 'i386 (qemu)'}"
+        if arch == "amd64":
+            return f"{names.get(suite, suite)} x86_64"
+        return f"{names.get(suite, suite)} i386 ({'qemu' if is_emulated(self) else 'chroot'})"
 
 
 @dataclasses.dataclass(frozen=True)
@@ -73,8 +77,11 @@ def _pyenv(version: str) -> Place:
 # python3-distutils; python3-venv brings it, as on a user's machine.
 # The chroots get procps as well: the suite looks for leftover workers with pgrep.
 _BULLSEYE_AMD64 = Place("bullseye-amd64", "python3.9", ("python3", "python3-venv", "procps"))
-_BULLSEYE_I386 = Place("bullseye-i386", "python3.9", ("python3", "python3-venv", "python3-dev"))
+_BULLSEYE_I386 = Place("bullseye-i386", "python3.9", ("python3", "python3-venv", "python3-dev", "procps"))
+_BOOKWORM_I386 = Place("bookworm-i386", "python3.11", ("python3", "python3-venv", "python3-dev", "procps"))
 _TRIXIE = ("pypy3", "pypy3-dev")
+# Debian 13's i386 root serves its PyPy and its CPython 3.13 alike.
+_TRIXIE_I386 = _TRIXIE + ("python3.13", "python3.13-dev", "procps")
 _FORKY = ("pypy3", "pypy3-dev", "python3.14", "python3.14-dev")
 _CHROOT = ("procps",)
 
@@ -86,16 +93,18 @@ TARGETS: dict[str, Target] = {
         Target("cp39-i686", _BULLSEYE_I386, (_BULLSEYE_I386,)),
         Target("cp310", _pyenv("3.10"), (_pyenv("3.10"),)),
         Target("cp311", _pyenv("3.11"), (_pyenv("3.11"),)),
+        Target("cp311-i686", _BOOKWORM_I386, (_BOOKWORM_I386,)),
         Target("cp312", _pyenv("3.12"), (_pyenv("3.12"),)),
         Target("cp313", _pyenv("3.13"), (_pyenv("3.13"),)),
+        Target("cp313-i686", Place("trixie-i386", "python3.13", _TRIXIE_I386), (Place("trixie-i386", "python3.13", _TRIXIE_I386),)),
         Target("cp314", Place("forky-amd64", "python3.14", _FORKY + _CHROOT), (Place("forky-amd64", "python3.14", _FORKY + _CHROOT),)),
-        Target("cp314-i686", Place("forky-i386", "python3.14", _FORKY), (Place("forky-i386", "python3.14", _FORKY),)),
+        Target("cp314-i686", Place("forky-i386", "python3.14", _FORKY + _CHROOT), (Place("forky-i386", "python3.14", _FORKY + _CHROOT),)),
         Target("pp39", Place("host", "pypy3"), (Place("host", "pypy3"),)),
         Target("pp39-i686", Place("pypy-i386", "pypy3"), (Place("pypy-i386", "pypy3"),)),
         Target("pp311", Place("trixie-amd64", "pypy3", _TRIXIE + _CHROOT), (Place("trixie-amd64", "pypy3", _TRIXIE + _CHROOT),)),
-        Target("pp311-i686", Place("trixie-i386", "pypy3", _TRIXIE), (Place("trixie-i386", "pypy3", _TRIXIE),)),
+        Target("pp311-i686", Place("trixie-i386", "pypy3", _TRIXIE_I386), (Place("trixie-i386", "pypy3", _TRIXIE_I386),)),
         Target("pp311-pp80", Place("forky-amd64", "pypy3", _FORKY + _CHROOT), (Place("forky-amd64", "pypy3", _FORKY + _CHROOT),)),
-        Target("pp311-pp80-i686", Place("forky-i386", "pypy3", _FORKY), (Place("forky-i386", "pypy3", _FORKY),)),
+        Target("pp311-pp80-i686", Place("forky-i386", "pypy3", _FORKY + _CHROOT), (Place("forky-i386", "pypy3", _FORKY + _CHROOT),)),
     ]
 }
 
@@ -118,8 +127,43 @@ def is_i386(place: Place) -> bool:
     return place.system.endswith("i386")
 
 
+@functools.lru_cache(maxsize=None)
+def kernel_runs(root: Path) -> bool:
+    """Whether this kernel runs the root's own programs (an x86_64 kernel
+    with 32-bit support runs i386 ones), found by starting one."""
+    if os.environ.get("TOURLOOM_I386_EMULATED") == "1":
+        return False
+    try:
+        return subprocess.run(["setarch", "i686", "chroot", str(root), "/bin/true"],
+                              stderr=subprocess.DEVNULL).returncode == 0
+    except OSError:
+        return False
+
+
+def is_emulated(place: Place) -> bool:
+    """Whether the place's interpreter runs under qemu-i386: the unpacked
+    32-bit PyPy always (it has no system around it to chroot into), an i386
+    root only where the kernel cannot run it. A root the kernel runs is
+    entered with chroot like an amd64 one: a real i386 system, whose
+    interpreter can start itself again (the emulator's children cannot)."""
+    if place.system == "pypy-i386":
+        return True
+    if not is_i386(place):
+        return False
+    root = system_root(place)
+    return root is None or not kernel_runs(root)
+
+
 def is_chroot(place: Place) -> bool:
-    return place.system.endswith("-amd64")
+    return place.system.endswith("-amd64") or (is_i386(place) and not is_emulated(place))
+
+
+def enter(place: Place, root: Path) -> list[str]:
+    """The command prefix that runs a program inside a chroot place's root.
+    An i386 root runs with the i686 personality, as a 32-bit system on a
+    64-bit kernel does: otherwise uname, and with it sysconfig's platform and
+    the wheel tag its interpreter reports, would say x86_64."""
+    return (["setarch", "i686"] if is_i386(place) else []) + ["chroot", str(root)]
 
 
 def executable(place: Place) -> str:
@@ -157,7 +201,7 @@ def command(place: Place, program: str | None = None, argv0: str | None = None) 
         # Debian 11's sh has no exec -a; bash has.
         if argv0 is not None:
             inner[0] = "/bin/bash"
-        return ["chroot", str(root), *inner]
+        return [*enter(place, root), *inner]
     # qemu-i386 finds the loader and libraries under -L ROOT; no ld.so.cache
     # was made there (no maintainer script ran), so the library folders are
     # named outright.
