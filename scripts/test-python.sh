@@ -14,10 +14,12 @@
 #   any wheel target of scripts/wheel_targets.py (cp39 ... cp314, cp39-i686,
 #              pp39, pp39-i686, pp311 ...): scripts/test_wheels.py, in every
 #              system the target is tested on (cp39 on Debian 12 and in a
-#              Debian 11 root, cp314 in a Debian testing root, i686 ones
-#              under qemu-i386); pypy and pypy-i386 name pp39 and pp39-i686
+#              Debian 11 root, cp314 in a Debian testing root, pp311 in a
+#              Debian 13 root; i686 roots with chroot where the kernel runs
+#              32-bit programs, the unpacked 32-bit PyPy under qemu-i386);
+#              pypy and pypy-i386 name pp39 and pp39-i686
 #
-#   scripts/test-python.sh          # what CI runs: cpython typing pp39 pp39-i686 cp39 cp314
+#   scripts/test-python.sh          # what CI runs: cpython typing pp39 pp39-i686 cp39 cp314 pp311
 #   scripts/test-python.sh cp39 cp313
 #   python3 scripts/test_wheels.py --all --build   # every wheel, with its table
 #
@@ -97,7 +99,7 @@ leg_typing() {
 
 mapfile -t known < <(python3 "$ROOT/scripts/wheel_targets.py" list)
 legs=("$@")
-[[ ${#legs[@]} -eq 0 ]] && legs=(cpython typing pp39 pp39-i686 cp39 cp314)
+[[ ${#legs[@]} -eq 0 ]] && legs=(cpython typing pp39 pp39-i686 cp39 cp314 pp311)
 targets=() wheel_legs=()
 for leg in "${legs[@]}"; do
   case $leg in
