@@ -108,10 +108,12 @@ def _classes(events):
     return {cls.__name__: cls for cls in classes}
 
 
-# PyPy 3.11 (7.3.19 and 8.0) makes a class from its spec without keeping the
-# doc slot, and a C class's text signature comes only from there: on it the
-# variants have none (their doc is empty on every interpreter).
-SIGNATURES_KEPT = not (platform.python_implementation() == "PyPy" and sys.version_info >= (3, 10))
+# PyPy 7.3 for Python 3.11 (7.3.19) makes a class from its spec without
+# keeping the doc slot, and a C class's text signature comes only from
+# there: on it the variants have none (their doc is empty on every
+# interpreter). PyPy 8.0 keeps it.
+SIGNATURES_KEPT = not (platform.python_implementation() == "PyPy" and sys.version_info >= (3, 10)
+                       and getattr(sys, "pypy_version_info", (8,))[:1] < (8,))
 
 
 # Names without a module prefix, the module "tourloom", no documentation
