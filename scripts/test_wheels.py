@@ -155,11 +155,30 @@ def test_place(target: str, wheel: Path, place: wt.Place, outcome: Outcome) -> N
         cwd = None
     else:
         cwd = scratch
-    with system_mounts(env.root):
-        done = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    print(done.stdout[-3000:], end="", flush=True)
-    outcome.tests = pytest_summary(done.stdout) or f"exit {done.returncode}"
-    outcome.ok = done.returncode == 0
+    # The suite runs in a session of its own and writes to a file, not a
+    # pipe: a process it leaves behind can neither keep this script waiting
+    # for the end of its output nor outlive the place; it is reported, then
+    # ended.
+    with system_mounts(env.root), tempfile.TemporaryFile("w+") as out:
+        suite = subprocess.Popen(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT, text=True,
+                                 start_new_session=True)
+        returncode = suite.wait()
+        if end_session(suite.pid):
+            log(f"{name}: the suite left processes behind; ended")
+        out.seek(0)
+        output = out.read()
+    print(output[-3000:], end="", flush=True)
+    outcome.tests = pytest_summary(output) or f"exit {returncode}"
+    outcome.ok = returncode == 0
+
+
+def end_session(session: int) -> bool:
+    """Kill what is left of the process group `session`; whether anything was."""
+    try:
+        os.killpg(session, signal.SIGKILL)
+    except ProcessLookupError:
+        return False
+    return True
 
 
 @contextlib.contextmanager

@@ -70,6 +70,20 @@ class Watchdog:
         faulthandler.cancel_dump_traceback_later()
 
 
+# Held by a Killer while it reads /proc and kills, and by every fork of this
+# process: a worker forked while the Killer's thread was inside a read
+# inherits whatever lock that read held, and on PyPy such a worker was seen
+# to wait on it for ever. Forks wait for the scan to finish instead.
+_scan = threading.Lock()
+
+
+def _release_scan():
+    _scan.release()
+
+
+os.register_at_fork(before=_scan.acquire, after_in_parent=_release_scan, after_in_child=_release_scan)
+
+
 class Killer(threading.Thread):
     """Kills with SIGKILL, as the out-of-memory killer would, the worker
     processes this process starts after the Killer is made: the first
@@ -86,15 +100,16 @@ class Killer(threading.Thread):
     def run(self):
         seen = {}
         while not self.done.is_set() and (self.limit is None or len(self.killed) < self.limit):
-            now = time.monotonic()
-            for pid in children() - self.before - set(self.killed):
-                seen.setdefault(pid, now)
-                if now - seen[pid] >= self.delay and (self.limit is None or len(self.killed) < self.limit):
-                    try:
-                        os.kill(pid, signal.SIGKILL)
-                    except ProcessLookupError:
-                        continue
-                    self.killed.append(pid)
+            with _scan:
+                now = time.monotonic()
+                for pid in children() - self.before - set(self.killed):
+                    seen.setdefault(pid, now)
+                    if now - seen[pid] >= self.delay and (self.limit is None or len(self.killed) < self.limit):
+                        try:
+                            os.kill(pid, signal.SIGKILL)
+                        except ProcessLookupError:
+                            continue
+                        self.killed.append(pid)
             time.sleep(0.02)
 
     def __enter__(self):
