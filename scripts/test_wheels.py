@@ -150,8 +150,8 @@ def test_place(target: str, wheel: Path, place: wt.Place, outcome: Outcome) -> N
     command = env.python + ["-m", "pytest", suite, "-p", "no:cacheprovider", "-q",
                             *shlex.split(os.environ.get("PYTEST_ARGS", ""))]
     if env.root is not None:
-        command = [*wt.enter(env.place, env.root), "/bin/sh", "-c", f"cd {shlex.quote(scratch)} && exec \"$@\"", "sh",
-                   *command[len(wt.enter(env.place, env.root)):]]
+        enter = wt.enter(env.place, env.root)
+        command = [*enter, "/bin/sh", "-c", f"cd {shlex.quote(scratch)} && exec \"$@\"", "sh", *command[len(enter):]]
         cwd = None
     else:
         cwd = scratch

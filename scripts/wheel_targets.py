@@ -109,6 +109,7 @@ TARGETS: dict[str, Target] = {
 }
 
 
+@functools.lru_cache(maxsize=None)
 def system_root(place: Place) -> Path | None:
     """The folder the system's files live in (None: the build machine's own)."""
     if place.system == "host":
