@@ -205,7 +205,10 @@ def test_missing_extras_are_named(monkeypatch):
 # Ctrl-C in the middle of a batch whose solves take a second each: the
 # parent stops at once, the workers are ended, finished results are kept.
 INTERRUPTED = textwrap.dedent("""
-    import os, sys, time
+    import signal, os, sys, time
+    # Ctrl-C reaches a terminal's foreground program as KeyboardInterrupt, even
+    # where this test itself runs with SIGINT ignored (started in the background).
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     from tourloom_kit import BatchInterrupted, solve_many
     instance = {"distance_matrix": [[0, 1, 2], [1, 0, 1], [2, 1, 0]]}
     try:

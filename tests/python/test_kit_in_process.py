@@ -162,7 +162,10 @@ def test_the_progress_bar_runs_over_the_time_limit(monkeypatch, no_child_left):
 # Ctrl-C from a terminal: SIGINT to the whole foreground group. The child
 # has a session of its own, so the caller alone answers, by ending it.
 INTERRUPTED = textwrap.dedent("""
-    import sys, time
+    import signal, sys, time
+    # Ctrl-C reaches a terminal's foreground program as KeyboardInterrupt, even
+    # where this test itself runs with SIGINT ignored (started in the background).
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     sys.path.insert(0, {tests!r})
     from kit_processes import ring
     from tourloom_kit import solve_in_process
