@@ -4,6 +4,8 @@
 // against the candidates' own totals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <numeric>
 #include <random>
@@ -143,6 +145,109 @@ TEST(DistanceScan, RowsOfLongRoutesMatchTheCandidatesTotals) {
         expect_rows_match_totals<std::uint16_t, false>(rng, n, 1'000);
         expect_rows_match_totals<std::uint32_t, true>(rng, n, UINT32_MAX);
         expect_rows_match_totals<std::uint32_t, false>(rng, n, UINT32_MAX);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+}
+
+// After an accepted reversal or rotation the edges and hops are moved rather
+// than read again; whatever the stretch (a single position, the first or the
+// last ones, the whole route) the state must be the one a delta built afresh
+// on the new route has: its total, every candidate's total, and every row's
+// first improving j. Other rearrangements (swaps of the ends, rotations by
+// other counts, shuffles) take the full re-read and must agree as well.
+template <class Entry, bool symmetric>
+void expect_refresh_matches_fresh(Rng& rng, std::size_t n, std::uint64_t largest, int steps) {
+    RawMatrix rows(n, RawList(n));
+    const bool ties = rng() % 2 == 0;
+    for (std::size_t a = 0; a < n; ++a)
+        for (std::size_t b = 0; b < n; ++b) rows[a][b] = rng() % ((ties ? 4 : largest) + 1);
+    if (symmetric)
+        for (std::size_t a = 0; a < n; ++a)
+            for (std::size_t b = 0; b < a; ++b) rows[a][b] = rows[b][a];
+    rows[0][n - 1] = largest;  // the width is the one asked for
+    if (symmetric) rows[n - 1][0] = largest;
+    const penalties::distance::distance_matrix::DistanceMatrix matrix(rows);
+    PackedDistanceDelta<Entry, symmetric> delta(matrix);
+    local_moves::Route route(n);
+    std::iota(route.begin(), route.end(), std::size_t{0});
+    std::shuffle(route.begin(), route.end(), rng);
+    delta.refresh(route);
+    const auto tour_total = [&](const local_moves::Route& r) {
+        std::uint64_t t = 0;
+        for (std::size_t p = 0; p < n; ++p) t += rows[r[p]][r[(p + 1) % n]];
+        return t;
+    };
+    for (int step = 0; step < steps; ++step) {
+        // The stretch: short ones, ones at either end, the whole route.
+        const int pick = static_cast<int>(rng() % 6);
+        std::size_t length = pick <= 1 ? 1 + below(rng, std::min<std::size_t>(5, n)) : pick == 2 ? n : 1 + below(rng, n);
+        std::size_t lo = pick == 3 ? 0 : pick == 4 ? n - length : below(rng, n - length + 1);
+        const std::size_t hi = lo + length - 1;
+        const auto at = [&](std::size_t p) { return route.begin() + static_cast<std::ptrdiff_t>(p); };
+        const int kind = static_cast<int>(rng() % 10);
+        std::size_t r = 0;
+        if (kind < 4) {
+            std::reverse(at(lo), at(hi + 1));
+        } else if (kind < 8) {
+            // The counts a move rotates by, either way round, and (rarely) others.
+            const std::size_t counts[] = {1, 2, 3, length - 1, length - 2, length - 3, 1 + below(rng, length)};
+            r = counts[kind == 7 ? 6 : below(rng, 6)];
+            if (r >= 1 && r < length) std::rotate(at(lo), at(lo + r), at(hi + 1));
+        } else if (kind == 8) {
+            std::iter_swap(at(lo), at(hi));
+        } else {
+            std::shuffle(at(lo), at(hi + 1), rng);
+        }
+        delta.refresh(route);
+        PackedDistanceDelta<Entry, symmetric> fresh(matrix);
+        fresh.refresh(route);
+        SCOPED_TRACE(testing::Message() << "step " << step << " lo=" << lo << " hi=" << hi << " kind " << kind
+                                        << " r=" << r);
+        ASSERT_EQ(delta.total(), fresh.total());
+        ASSERT_EQ(delta.total(), tour_total(route));
+        for (const auto& nb : local_moves::sweep_order) {
+            local_moves::with_shape(nb.shape, [&](auto s) {
+                constexpr local_moves::Shape shape = s.value;
+                for (std::size_t i = 0; i + nb.min_gap < n; ++i) {
+                    for (std::size_t j = i + nb.min_gap; j < n; ++j) {
+                        const std::uint64_t got = delta.template candidate_total<shape>(nb.k, i, j);
+                        ASSERT_EQ(got, fresh.template candidate_total<shape>(nb.k, i, j))
+                            << "shape " << static_cast<int>(shape) << " k=" << nb.k << " i=" << i << " j=" << j;
+                        if (n <= 12) {  // and against the tour the move makes
+                            local_moves::Route moved = route;
+                            nb.move(moved, i, j);
+                            ASSERT_EQ(got, tour_total(moved)) << "shape " << static_cast<int>(shape) << " k=" << nb.k
+                                                              << " i=" << i << " j=" << j;
+                        }
+                    }
+                    ASSERT_EQ(delta.template first_improving<shape>(nb.k, i, i + nb.min_gap),
+                              fresh.template first_improving<shape>(nb.k, i, i + nb.min_gap))
+                        << "shape " << static_cast<int>(shape) << " k=" << nb.k << " i=" << i;
+                }
+            });
+            if (::testing::Test::HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(DistanceScan, RefreshAfterReversalsAndRotationsMatchesAFreshDelta) {
+    Rng rng(0x5e9a);
+    for (std::size_t n = 2; n <= 12; ++n) {
+        SCOPED_TRACE(testing::Message() << "n=" << n);
+        for (int trial = 0; trial < 3; ++trial) {
+            expect_refresh_matches_fresh<std::uint16_t, true>(rng, n, UINT16_MAX, 60);
+            expect_refresh_matches_fresh<std::uint16_t, false>(rng, n, UINT16_MAX, 60);
+            expect_refresh_matches_fresh<std::uint32_t, true>(rng, n, UINT32_MAX, 60);
+            expect_refresh_matches_fresh<std::uint32_t, false>(rng, n, UINT32_MAX, 60);
+            if (::testing::Test::HasFatalFailure()) return;
+        }
+    }
+    for (const std::size_t n : {33U, 64U, 131U}) {
+        SCOPED_TRACE(testing::Message() << "n=" << n);
+        expect_refresh_matches_fresh<std::uint16_t, true>(rng, n, UINT16_MAX, 25);
+        expect_refresh_matches_fresh<std::uint16_t, false>(rng, n, 1'000, 25);
+        expect_refresh_matches_fresh<std::uint32_t, true>(rng, n, UINT32_MAX, 25);
+        expect_refresh_matches_fresh<std::uint32_t, false>(rng, n, UINT32_MAX, 25);
         if (::testing::Test::HasFatalFailure()) return;
     }
 }
