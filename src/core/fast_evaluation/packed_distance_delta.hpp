@@ -64,7 +64,9 @@ public:
         std::size_t hi = n - 1;
         while (loc_[hi] == route[hi]) --hi;
         // A reversal or a rotation keeps the stretch's locations, and the
-        // layouts follow by moving their entries instead of reading them again.
+        // layouts, the edges and the hops follow by moving their entries
+        // instead of reading them again (the edges of an asymmetric
+        // reversal run the other way, and are read again).
         const std::size_t length = hi - lo + 1;
         bool reversed = true;
         for (std::size_t t = 0; reversed && t < length; ++t) reversed = route[lo + t] == loc_[hi - t];
@@ -76,7 +78,11 @@ public:
                 rotated = route[lo + t] == loc_[lo + (t + k < length ? t + k : t + k - length)];
             if (rotated) rotation = k;
         }
-        changed(route, lo, hi);
+        if (rotation != 0 || (reversed && symmetric)) {
+            moved(route, lo, hi, reversed, rotation);
+        } else {
+            changed(route, lo, hi);
+        }
         if (reversed || rotation != 0) {
             layout_.rearranged(lo, hi, reversed, rotation);
         } else {
@@ -268,22 +274,9 @@ private:
         const std::size_t n = n_;
         for (std::size_t p = lo; p <= hi; ++p) loc_[p] = route[p];
         loc_[n] = loc_[0];
-        const auto set_own = [&](std::size_t p) {
-            const Entry e = entry(loc_[p], loc_[p + 1]);
-            total_ += e;
-            total_ -= own_[p];  // both exact modulo 2^64, and the total fits
-            own_[p] = e;
-        };
         if (lo == 0) set_own(n - 1);
         for (std::size_t p = lo == 0 ? 0 : lo - 1; p <= hi; ++p) set_own(p);
-        if constexpr (!symmetric) {
-            const std::size_t last = std::min(hi + 1, n - 1);
-            const Sum before = turn_[last];
-            for (std::size_t q = std::max<std::size_t>(lo, 1); q <= last; ++q)
-                turn_[q] = turn_[q - 1] + Sum{entry(loc_[q], loc_[q - 1])} - Sum{own_[q - 1]};
-            const Sum shift = turn_[last] - before;
-            for (std::size_t q = last + 1; q < n; ++q) turn_[q] += shift;
-        }
+        if constexpr (!symmetric) rebuild_turn(lo, hi);
         for (std::size_t k = 1; k <= hop_.size(); ++k) {
             auto& hop = hop_[k - 1];
             const std::size_t count = std::min(n, hi - lo + k + 2);
@@ -294,6 +287,73 @@ private:
                 q = q + 1 == n ? 0 : q + 1;
             }
         }
+    }
+
+    // Positions lo..hi hold the same locations in another order: rotated
+    // (the one before at lo + rotation is now at lo), or reversed on a
+    // symmetric matrix. An edge or hop with both ends inside the stretch is
+    // then one the tour had before, at another position (read backwards
+    // after a reversal, the same entry on a symmetric matrix), so own_ and
+    // hop_ are rearranged as the locations were, and only the few entries
+    // that cross the stretch's ends, or (rotated) its seam, where the old
+    // last location now comes before the old first, are read again: a
+    // handful of scattered reads instead of about four per position.
+    void moved(const Route& route, std::size_t lo, std::size_t hi, bool reversed, std::size_t rotation) {
+        const std::size_t n = n_, length = hi - lo + 1;
+        for (std::size_t p = lo; p <= hi; ++p) loc_[p] = route[p];
+        loc_[n] = loc_[0];
+        // An edge or hop from position p to p + span: the entries inside the
+        // stretch follow their locations. Reversed, position p's comes from
+        // lo + hi − (p + span), for p up to hi − span; rotated, every entry
+        // of the stretch moves with the location it starts at.
+        const auto rearrange = [&](std::vector<Entry>& a, std::size_t span) {
+            if (!reversed) {
+                std::rotate(a.begin() + static_cast<std::ptrdiff_t>(lo),
+                            a.begin() + static_cast<std::ptrdiff_t>(lo + rotation),
+                            a.begin() + static_cast<std::ptrdiff_t>(hi + 1));
+            } else if (length > span) {
+                std::reverse(a.begin() + static_cast<std::ptrdiff_t>(lo),
+                             a.begin() + static_cast<std::ptrdiff_t>(hi + 1 - span));
+            }
+        };
+        // The positions whose entry must be read again: the span ones before
+        // lo (modulo n), the last span of the stretch (their ends lie past
+        // hi), and, rotated, the span ones up to the seam at
+        // lo + length − 1 − rotation (their ends lie past the old hi).
+        const auto read_again = [&](std::size_t span, auto&& read) {
+            for (std::size_t d = 1; d <= span; ++d) read((lo + n - d % n) % n);
+            for (std::size_t p = hi + 1 - std::min(span, length); p <= hi; ++p) read(p);
+            if (!reversed)
+                for (std::size_t d = 0; d < span; ++d)
+                    read(lo + (length - 1 - rotation + length - d % length) % length);
+        };
+        rearrange(own_, 1);  // the sum of the stretch's own_ is kept: total_ changes by the entries read again
+        read_again(1, [&](std::size_t p) { set_own(p); });
+        if constexpr (!symmetric) rebuild_turn(lo, hi);
+        for (std::size_t k = 1; k <= hop_.size(); ++k) {
+            auto& hop = hop_[k - 1];
+            rearrange(hop, k + 1);
+            read_again(k + 1, [&](std::size_t p) { hop[p] = entry(loc_[p], loc_[(p + k + 1) % n]); });
+        }
+    }
+
+    // own_[p] read again from the matrix; total_ follows.
+    void set_own(std::size_t p) noexcept {
+        const Entry e = entry(loc_[p], loc_[p + 1]);
+        total_ += e;
+        total_ -= own_[p];  // both exact modulo 2^64, and the total fits
+        own_[p] = e;
+    }
+
+    // turn_ after own_ changed at lo − 1 … hi: rebuilt from lo, shifted past hi.
+    void rebuild_turn(std::size_t lo, std::size_t hi) noexcept {
+        const std::size_t n = n_;
+        const std::size_t last = std::min(hi + 1, n - 1);
+        const Sum before = turn_[last];
+        for (std::size_t q = std::max<std::size_t>(lo, 1); q <= last; ++q)
+            turn_[q] = turn_[q - 1] + Sum{entry(loc_[q], loc_[q - 1])} - Sum{own_[q - 1]};
+        const Sum shift = turn_[last] - before;
+        for (std::size_t q = last + 1; q < n; ++q) turn_[q] += shift;
     }
 
     const Entry* m_;
