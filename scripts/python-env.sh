@@ -1,8 +1,15 @@
 # Sourced by scripts/test-python.sh for its legs on the build machine's own
-# CPython (cpython, typing): a virtual environment of a target's interpreter
+# CPython (cpython, typing), and by scripts/module-python.sh for FULL_EXTRAS:
+# a virtual environment of a target's interpreter
 # with pip bootstrapped from PyPI's pip wheel. Where each interpreter is, and
 # which wheel in dist/ is its, is scripts/wheel_targets.py's to say; every
 # other wheel is tested by scripts/test_wheels.py. Needs ROOT.
+
+# What the cpython leg installs beside the wheel, and the docs examples
+# beside the source tree: every extra, and what the kit's array and Dask
+# paths use.
+FULL_EXTRAS="[test,kit,plot]"
+FULL_COMPANIONS=(numpy "dask[distributed]")
 
 # target_interpreter TARGET: print the path of the target's interpreter.
 target_interpreter() {

@@ -65,7 +65,7 @@ leg_cpython() {
   wheel=$(wheel_of "$target")
   echo "test-python: $(basename "$wheel") into a fresh $venv"
   make_env "$target" "$venv"
-  "${env_pip[@]}" install -q --disable-pip-version-check "$wheel[test,kit,plot]" numpy "dask[distributed]"
+  "${env_pip[@]}" install -q --disable-pip-version-check "$wheel$FULL_EXTRAS" "${FULL_COMPANIONS[@]}"
   (
     cd "$SCRATCH"
     "$env_python" -c '

@@ -92,24 +92,38 @@ TEST(DistanceScan, ChosenSetIsOneTheProcessorReports) {
 #endif
 }
 
+// An n × n matrix of draws in [0, spread] (`zero_diagonal`: 0 from a
+// location to itself), mirrored when `symmetric`, with `largest` in one
+// corner so that the narrow width is the one the test asks for.
+RawMatrix random_rows(Rng& rng, std::size_t n, std::uint64_t largest, std::uint64_t spread, bool symmetric,
+                      bool zero_diagonal) {
+    RawMatrix rows(n, RawList(n));
+    for (std::size_t a = 0; a < n; ++a)
+        for (std::size_t b = 0; b < n; ++b) rows[a][b] = zero_diagonal && a == b ? 0 : rng() % (spread + 1);
+    if (symmetric)
+        for (std::size_t a = 0; a < n; ++a)
+            for (std::size_t b = 0; b < a; ++b) rows[a][b] = rows[b][a];
+    rows[0][n - 1] = largest;
+    if (symmetric) rows[n - 1][0] = largest;
+    return rows;
+}
+
+local_moves::Route shuffled_route(Rng& rng, std::size_t n) {
+    local_moves::Route route(n);
+    std::iota(route.begin(), route.end(), std::size_t{0});
+    std::shuffle(route.begin(), route.end(), rng);
+    return route;
+}
+
 // Whole rows of every shape on routes of hundreds of locations, with moves
 // accepted along the way as a scan does: the first j whose candidate total
 // is below the current one.
 template <class Entry, bool symmetric>
 void expect_rows_match_totals(Rng& rng, std::size_t n, std::uint64_t largest) {
-    RawMatrix rows(n, RawList(n));
-    for (std::size_t a = 0; a < n; ++a)
-        for (std::size_t b = 0; b < n; ++b) rows[a][b] = a == b ? 0 : rng() % (largest + 1);
-    if (symmetric)
-        for (std::size_t a = 0; a < n; ++a)
-            for (std::size_t b = 0; b < a; ++b) rows[a][b] = rows[b][a];
-    rows[0][n - 1] = largest;  // the width is the one asked for
-    if (symmetric) rows[n - 1][0] = largest;
+    const RawMatrix rows = random_rows(rng, n, largest, largest, symmetric, true);
     const penalties::distance::distance_matrix::DistanceMatrix matrix(rows);
     PackedDistanceDelta<Entry, symmetric> delta(matrix);
-    local_moves::Route route(n);
-    std::iota(route.begin(), route.end(), std::size_t{0});
-    std::shuffle(route.begin(), route.end(), rng);
+    local_moves::Route route = shuffled_route(rng, n);
     delta.refresh(route);
     int accepted = 0;
     for (const auto& nb : local_moves::sweep_order) {
@@ -157,20 +171,11 @@ TEST(DistanceScan, RowsOfLongRoutesMatchTheCandidatesTotals) {
 // other counts, shuffles) take the full re-read and must agree as well.
 template <class Entry, bool symmetric>
 void expect_refresh_matches_fresh(Rng& rng, std::size_t n, std::uint64_t largest, int steps) {
-    RawMatrix rows(n, RawList(n));
     const bool ties = rng() % 2 == 0;
-    for (std::size_t a = 0; a < n; ++a)
-        for (std::size_t b = 0; b < n; ++b) rows[a][b] = rng() % ((ties ? 4 : largest) + 1);
-    if (symmetric)
-        for (std::size_t a = 0; a < n; ++a)
-            for (std::size_t b = 0; b < a; ++b) rows[a][b] = rows[b][a];
-    rows[0][n - 1] = largest;  // the width is the one asked for
-    if (symmetric) rows[n - 1][0] = largest;
+    const RawMatrix rows = random_rows(rng, n, largest, ties ? 4 : largest, symmetric, false);
     const penalties::distance::distance_matrix::DistanceMatrix matrix(rows);
     PackedDistanceDelta<Entry, symmetric> delta(matrix);
-    local_moves::Route route(n);
-    std::iota(route.begin(), route.end(), std::size_t{0});
-    std::shuffle(route.begin(), route.end(), rng);
+    local_moves::Route route = shuffled_route(rng, n);
     delta.refresh(route);
     const auto tour_total = [&](const local_moves::Route& r) {
         std::uint64_t t = 0;
