@@ -1,8 +1,7 @@
 """Helpers of the fault tests of tourloom_kit: the processes a test process
 has started (read from /proc), whether this interpreter can start itself,
-a watchdog, and small instances whose results identify them."""
+and small instances whose results identify them."""
 
-import faulthandler
 import functools
 import os
 import random
@@ -53,21 +52,6 @@ def skip_unless_spawning(pytest):
     return pytest.mark.skipif(not can_start_own_interpreter(),
                               reason="this interpreter cannot start its own executable (the 32-bit PyPy under "
                                      "qemu-i386): no child interpreter, so nothing to end or resume")
-
-
-class Watchdog:
-    """Ends the test process with a traceback of every thread if a test runs
-    past `seconds`: a fault test that hangs must fail CI, not stall it."""
-
-    def __init__(self, seconds):
-        self.seconds = seconds
-
-    def __enter__(self):
-        faulthandler.dump_traceback_later(self.seconds, exit=True)
-        return self
-
-    def __exit__(self, *exc):
-        faulthandler.cancel_dump_traceback_later()
 
 
 # Held by a Killer while it reads /proc and kills, and by every fork of this

@@ -21,18 +21,12 @@ from concurrent.futures import ProcessPoolExecutor
 import pytest
 
 import tourloom_kit.batch as batch
-from kit_processes import Killer, Watchdog, children, exists, is_answer_to, rings, skip_unless_spawning
+from kit_processes import Killer, children, exists, is_answer_to, rings, skip_unless_spawning
 from tourloom_kit import SolveError, StoreError, WorkerDied, result_to_dict, solve_many
 from tourloom_kit.store import ResultStore
 
 P = pytest.param
 TESTS = os.path.dirname(os.path.abspath(__file__))
-
-
-@pytest.fixture(autouse=True)
-def watchdog():
-    with Watchdog(180):
-        yield
 
 
 def test_a_worker_killed_mid_batch_costs_no_result():

@@ -8,7 +8,7 @@ import threading
 
 import pytest
 
-from kit_processes import Watchdog, is_answer_to, rings
+from kit_processes import is_answer_to, rings
 from tourloom_kit import solve_many
 
 distributed = pytest.importorskip("distributed", reason="dask's distributed is not installed (CPython leg only)")
@@ -16,8 +16,8 @@ distributed = pytest.importorskip("distributed", reason="dask's distributed is n
 
 def test_a_killed_dask_worker_costs_no_result():
     instances = rings(8)
-    with Watchdog(180), distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                                 host="127.0.0.1", dashboard_address=None) as cluster, \
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  host="127.0.0.1", dashboard_address=None) as cluster, \
             distributed.Client(cluster) as client:
         pids = sorted(client.run(os.getpid).values())
         # Half a second into the solves of 1 s each, one worker dies.

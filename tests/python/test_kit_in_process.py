@@ -17,7 +17,7 @@ import types
 import pytest
 
 import tourloom
-from kit_processes import Watchdog, can_start_own_interpreter, children, exists, ring
+from kit_processes import can_start_own_interpreter, children, exists, ring
 from support import TIMED, at, raised
 from tourloom_kit import PanicException, result_to_dict, solve_in_process
 
@@ -29,12 +29,6 @@ pytestmark = pytest.mark.skipif(not can_start_own_interpreter(),
                                        "qemu-i386), so it has no child to solve in")
 
 LONG = ring(60, seed=1)  # a solve with a time limit runs for all of it
-
-
-@pytest.fixture(autouse=True)
-def watchdog():
-    with Watchdog(120):
-        yield
 
 
 @pytest.fixture
