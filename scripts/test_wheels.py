@@ -160,31 +160,56 @@ def test_place(target: str, wheel: Path, place: wt.Place, outcome: Outcome) -> N
         cwd = None
     else:
         cwd = scratch
+    first = ""
+    returncode, output = run_suite(command, cwd, env.root, name)
+    if hung(returncode, output):
+        # A hang is tried once more (a failure is not): one was seen under
+        # the emulator in one CI run of many, cause unknown; its stacks are
+        # printed above, and the table says so.
+        log(f"{name}: the suite hung; running it once more")
+        first = "hung once, then "
+        returncode, output = run_suite(command, cwd, env.root, name)
+    if returncode is None:
+        outcome.tests = f"{first}hung: ended after {SUITE_LIMIT_S} s"
+    else:
+        outcome.tests = first + (pytest_summary(output) or f"exit {returncode}")
+    outcome.ok = returncode == 0
+
+
+def run_suite(command: list[str], cwd: str | None, root: Path | None, name: str) -> tuple[int | None, str]:
+    """Run the suite; its exit status (None: ended after SUITE_LIMIT_S) and
+    its output, whose end is printed (more of it after a failure, where a
+    hang's stacks come before the end)."""
     # The suite runs in a session of its own and writes to a file, not a
     # pipe: a process it leaves behind can neither keep this script waiting
     # for the end of its output nor outlive the place; it is reported, then
     # ended.
-    with system_mounts(env.root), tempfile.TemporaryFile("w+") as out:
+    with system_mounts(root), tempfile.TemporaryFile("w+") as out:
         suite = subprocess.Popen(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT, text=True,
                                  start_new_session=True)
         try:
-            returncode = suite.wait(timeout=SUITE_LIMIT_S)
-            hung = False
+            returncode: int | None = suite.wait(timeout=SUITE_LIMIT_S)
         except subprocess.TimeoutExpired:
-            returncode, hung = None, True
-        if end_session(suite.pid) and not hung:
+            returncode = None
+        if end_session(suite.pid) and returncode is not None:
             log(f"{name}: the suite left processes behind; ended")
         out.seek(0)
         output = out.read()
-    # A hang's stacks (tests/python/conftest.py) come before the end of the
-    # output: show more of it then.
     print(output[-3000:] if returncode == 0 else output[-30000:], end="", flush=True)
-    if hung:
+    if returncode is None:
         log(f"{name}: the suite had not ended after {SUITE_LIMIT_S} s; ended")
-        outcome.tests = f"hung: ended after {SUITE_LIMIT_S} s"
-    else:
-        outcome.tests = pytest_summary(output) or f"exit {returncode}"
-    outcome.ok = returncode == 0
+    return returncode, output
+
+
+def hung(returncode: int | None, output: str) -> bool:
+    """Whether the suite was ended for hanging: by SUITE_LIMIT_S, or by the
+    suite's own guard (tests/python/conftest.py), which prints faulthandler's
+    "Timeout (H:MM:SS)!" and the threads' stacks, and exits before pytest's
+    count line."""
+    if returncode is None:
+        return True
+    stacks = re.search(r"Timeout \(\d+:\d\d:\d\d\)!\n(Current thread|Thread) 0x", output)
+    return returncode != 0 and stacks is not None and not pytest_summary(output)
 
 
 def end_session(session: int) -> bool:

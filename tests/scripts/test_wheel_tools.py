@@ -74,3 +74,14 @@ def test_a_tag_finds_only_its_wheel(tag, wheel):
 ], ids=["passed", "failed", "error-long-run", "no-summary"])
 def test_pytest_summary(output, summary):
     assert test_wheels.pytest_summary(output) == summary
+
+
+@pytest.mark.parametrize("returncode, output, expected", [
+    (None, "....", True),  # ended by the suite limit
+    (1, "....Timeout (0:05:00)!\nThread 0x7f (most recent call first):\n  File \"t.py\", line 3 in test_x\n", True),
+    (1, "F...\n1 failed, 3 passed in 2.00s\n", False),  # a failure is not a hang
+    (1, "...\nE   AssertionError: Timeout (0:05:00)! expected\n1 failed, 3 passed in 2.00s\n", False),
+    (0, "....\n4 passed in 1.00s\n", False),
+], ids=["suite-limit", "guard", "failure", "failure-quoting-the-marker", "passed"])
+def test_what_counts_as_a_hang(returncode, output, expected):
+    assert test_wheels.hung(returncode, output) is expected
