@@ -1,5 +1,6 @@
 import faulthandler
 import os
+import signal
 import sys
 
 import pytest
@@ -22,6 +23,9 @@ def pytest_configure(config):
     # log here, not the capture file a dump would be lost in.
     global _real_stderr
     _real_stderr = os.dup(2)
+    # `kill -USR2 PID` writes the stacks of a test process, or of a worker
+    # forked from it (the handler is inherited), that seems stuck.
+    faulthandler.register(signal.SIGUSR2, file=_real_stderr, all_threads=True)
 
 
 @pytest.hookimpl(hookwrapper=True)

@@ -109,6 +109,42 @@ DRIVER = textwrap.dedent("""
 """)
 
 
+# A pool's worker is forked while the driver's other threads run: another
+# pool's feeder pickling a call, a manager unpickling a result. On PyPy the
+# pickle module is Python code that imports the module of every class it
+# writes or reads, under importlib's lock for that module; a worker forked
+# while a thread held one inherited it held by nobody and waited for it for
+# ever at its first call. Here a thread holds the locks of the modules a
+# call is read from for the first second, while the workers start.
+HELD_IMPORT_LOCKS = textwrap.dedent("""
+    import sys, threading
+    from importlib import _bootstrap
+    sys.path.insert(0, {tests!r})
+    from kit_processes import rings
+    from tourloom_kit import solve_many
+    held, locks = threading.Event(), [_bootstrap._get_module_lock(name)
+                                      for name in ("concurrent.futures.process", "tourloom_kit.batch")]
+    def importer():
+        for lock in locks:
+            lock.acquire()
+        held.set()
+        threading.Event().wait(1)
+        for lock in locks:
+            lock.release()
+    threading.Thread(target=importer).start()
+    held.wait()
+    results = solve_many(rings(2), 0, processes=2)
+    print(len(results), all(r["route"] for r in results))
+""")
+
+
+@skip_unless_spawning(pytest)
+def test_workers_forked_while_a_thread_holds_an_import_lock_still_solve():
+    run = subprocess.run([sys.executable, "-c", HELD_IMPORT_LOCKS.format(tests=TESTS)], stdout=subprocess.PIPE,
+                         text=True, timeout=120 if "__pypy__" in sys.builtin_module_names else 30)
+    assert (run.stdout, run.returncode) == ("2 True\n", 0)
+
+
 @skip_unless_spawning(pytest)
 def test_a_driver_killed_mid_batch_resumes_and_solves_only_the_rest(tmp_path):
     store = str(tmp_path / "batch.jsonl")
