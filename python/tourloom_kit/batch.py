@@ -10,11 +10,15 @@ result_to_dict, because the result object itself cannot be pickled.
 solve_many's own pool is one single-process pool per worker, so that a
 worker that dies (killed by the out-of-memory killer, say) breaks only its
 own pool: it is known which instance it was solving, that instance alone is
-tried again on a fresh one, and the other workers' solves run on.
+tried again on a fresh one, and the other workers' solves run on. Its
+workers are forked from the driver after the batch is known, and find their
+instances in the memory they inherit: only an index goes through a pool's
+pipe.
 """
 
 from __future__ import annotations
 
+import itertools
 import multiprocessing
 import os
 from collections import deque
@@ -35,6 +39,15 @@ Results = List[Optional[Dict[str, Any]]]
 # twice costs nothing, an instance that takes down every worker it is given
 # (too much memory) does not stall the batch.
 RETRIES = 2
+
+# The batches being solved on solve_many's own pools, by number, for the
+# workers forked while they are. An instance written into a pool's pipe can
+# be large, and a worker that died while it was being written left the
+# pool's feeding thread blocked on the full pipe for ever (the pipe's other
+# readers are the other pools' workers, which inherit its descriptor), and
+# the pool's shutdown waiting for that thread (Python before 3.12).
+_BATCHES: Dict[int, List[Instance]] = {}
+_batch_numbers = itertools.count()
 
 
 class SolveError(Exception):
@@ -79,6 +92,11 @@ def solve_one(instance: Instance, time_limit: Optional[int]) -> Dict[str, Any]:
     if isinstance(instance, Mapping):
         return solve_plain((), instance, time_limit)
     return solve_plain(instance, {}, time_limit)
+
+
+def _solve_inherited(batch: int, index: int, time_limit: Optional[int]) -> Dict[str, Any]:
+    """solve_one for instance `index` of a batch a forked worker inherited."""
+    return solve_one(_BATCHES[batch][index], time_limit)
 
 
 def _end_workers(pool: ProcessPoolExecutor) -> None:
@@ -255,6 +273,8 @@ def _solve_on_own_pool(work: List[Instance], todo: List[int], time_limit: Option
     instance at a time, so that a broken pool names the instance whose
     worker died."""
     queue: Deque[int] = deque(todo)
+    batch = next(_batch_numbers)
+    _BATCHES[batch] = work  # before the first worker is forked
     deaths: Dict[int, int] = {}
     pools: List[Optional[ProcessPoolExecutor]] = [None] * min(size, len(todo))
     running: Dict["Future[Dict[str, Any]]", Tuple[int, int]] = {}  # future -> (worker slot, instance index)
@@ -265,7 +285,7 @@ def _solve_on_own_pool(work: List[Instance], todo: List[int], time_limit: Option
             if pool is None:
                 pool = pools[slot] = _worker_pool()
             try:
-                running[pool.submit(solve_one, work[index], time_limit)] = (slot, index)
+                running[pool.submit(_solve_inherited, batch, index, time_limit)] = (slot, index)
                 return
             except BrokenProcessPool:
                 pool.shutdown(wait=True)
@@ -297,6 +317,7 @@ def _solve_on_own_pool(work: List[Instance], todo: List[int], time_limit: Option
             if ledger.first_error_settled():
                 return
     finally:
+        del _BATCHES[batch]  # every worker has its copy
         busy = {slot for slot, _ in running.values()}
         for slot, pool in enumerate(pools):
             if pool is None:

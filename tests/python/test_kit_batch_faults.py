@@ -109,6 +109,33 @@ DRIVER = textwrap.dedent("""
 """)
 
 
+# Workers that die while their instance would be on its way to them (killed
+# as soon as they start, here, with instances larger than a pipe holds).
+# Written into a pool's pipe, the rest of an instance blocked the pool's
+# feeding thread for ever, and the pool's shutdown with it, on Python
+# before 3.12: the batch never ended.
+LARGE_INSTANCES_KILLED = textwrap.dedent("""
+    import sys
+    sys.path.insert(0, {tests!r})
+    from kit_processes import Killer
+    from tourloom_kit import WorkerDied, solve_many
+    n = 400
+    large = dict(distance_matrix=[[0 if i == j else 1 + (7 * i + 13 * j) % 1000 for j in range(n)] for i in range(n)])
+    with Killer(delay=0) as killer:
+        try:
+            solve_many([large, large], 1, processes=2)
+        except WorkerDied as died:
+            print(died.index, died.kind, len(killer.killed) >= 3)
+""")
+
+
+@skip_unless_spawning(pytest)
+def test_workers_killed_before_their_large_instances_arrive_end_the_batch():
+    run = subprocess.run([sys.executable, "-c", LARGE_INSTANCES_KILLED.format(tests=TESTS)], stdout=subprocess.PIPE,
+                         text=True, timeout=120 if "__pypy__" in sys.builtin_module_names else 40)
+    assert (run.stdout, run.returncode) == ("0 WorkerDied True\n", 0)
+
+
 # A pool's worker is forked while the driver's other threads run: another
 # pool's feeder pickling a call, a manager unpickling a result. On PyPy the
 # pickle module is Python code that imports the module of every class it
