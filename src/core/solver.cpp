@@ -175,7 +175,11 @@ bool Solver::scan_edges(const local_moves::Neighbourhood& neighbourhood, Delta& 
         if (j >= n) return j;
         current_solution_.distance = widen(delta.template candidate_total<shape>(k, i, j));
         neighbourhood.move(current_solution_.route, i, j);
-        delta.refresh(current_solution_.route);
+        if constexpr (requires { delta.template accepted<shape>(k, i, j, current_solution_.route); }) {
+            delta.template accepted<shape>(k, i, j, current_solution_.route);
+        } else {
+            delta.refresh(current_solution_.route);
+        }
         return j;
     });
 }

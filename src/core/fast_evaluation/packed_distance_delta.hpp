@@ -78,15 +78,25 @@ public:
                 rotated = route[lo + t] == loc_[lo + (t + k < length ? t + k : t + k - length)];
             if (rotated) rotation = k;
         }
-        if (rotation != 0 || (reversed && symmetric)) {
-            moved(route, lo, hi, reversed, rotation);
+        follow(route, lo, hi, reversed, rotation);
+    }
+
+    // After the candidate (shape, k, i, j) was applied to the route of the
+    // last refresh: what refresh(route) does, told the changed stretch and
+    // its kind by the move instead of finding them. An exchange changes
+    // positions i and j alone, and only what is around those two is read
+    // again.
+    template <Shape shape>
+    void accepted(std::size_t k, std::size_t i, std::size_t j, const Route& route) {
+        if constexpr (shape == Shape::Swap) {
+            for (const std::size_t p : {i, j}) {
+                changed(route, p, p);
+                layout_.changed(p, p);
+            }
         } else {
-            changed(route, lo, hi);
-        }
-        if (reversed || rotation != 0) {
-            layout_.rearranged(lo, hi, reversed, rotation);
-        } else {
-            layout_.changed(lo, hi);
+            const std::size_t length = j - i + 1;
+            const std::size_t rotation = shape == Shape::RotateLeft ? k : shape == Shape::RotateRight ? length - k : 0;
+            follow(route, i, j, shape == Shape::Reverse, rotation);
         }
     }
 
@@ -264,6 +274,21 @@ private:
             return added - own_[0] - own_[n - 2] - own_[n - 1];
         } else {
             return 0;
+        }
+    }
+
+    // Positions lo..hi changed, `reversed` or rotated by `rotation` (the one
+    // before at lo + rotation is now at lo), or (neither) otherwise.
+    void follow(const Route& route, std::size_t lo, std::size_t hi, bool reversed, std::size_t rotation) {
+        if (rotation != 0 || (reversed && symmetric)) {
+            moved(route, lo, hi, reversed, rotation);
+        } else {
+            changed(route, lo, hi);
+        }
+        if (reversed || rotation != 0) {
+            layout_.rearranged(lo, hi, reversed, rotation);
+        } else {
+            layout_.changed(lo, hi);
         }
     }
 
