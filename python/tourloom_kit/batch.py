@@ -43,9 +43,11 @@ RETRIES = 2
 # The batches being solved on solve_many's own pools, by number, for the
 # workers forked while they are. An instance written into a pool's pipe can
 # be large, and a worker that died while it was being written left the
-# pool's feeding thread blocked on the full pipe for ever (the pipe's other
-# readers are the other pools' workers, which inherit its descriptor), and
-# the pool's shutdown waiting for that thread (Python before 3.12).
+# pool's feeding thread blocked on the full pipe for ever, and the pool's
+# shutdown waiting for that thread: on every Python while another pool's
+# worker lived (each worker forked later holds the pipe's reading end too),
+# and always where the standard library does not close the driver's own
+# (CPython 3.9 and 3.10, PyPy 3.9).
 _BATCHES: Dict[int, List[Instance]] = {}
 _batch_numbers = itertools.count()
 
