@@ -152,21 +152,19 @@ std::int64_t PlainTimeModel::work_in_general(std::int64_t t, std::size_t locatio
     }
 }
 
+// Nothing but the hours holds the clock up, so the end is found in one
+// step: count the open seconds from today's opening (those already passed
+// today, none before the opening, all of them after the close) and the `d`
+// to come, and place the last of them in its day. A day used up exactly ends
+// at its close, as the step-by-step consumption (cut at each close, resumed
+// at the next opening) ends there.
 std::int64_t PlainTimeModel::consume_over_days(std::int64_t t, std::int64_t d) const noexcept {
-    std::int64_t current = t;
-    std::int64_t remaining = d;
-    for (;;) {
-        const std::int64_t time_of_day = time_of_day_of(current);
-        const std::int64_t wait = closed_for(time_of_day);
-        if (wait > 0) {
-            current += wait;
-            continue;
-        }
-        const std::int64_t step = std::min(remaining, close_ - time_of_day);
-        current += step;
-        remaining -= step;
-        if (remaining == 0) return current;
-    }
+    const std::int64_t time_of_day = time_of_day_of(t);
+    const std::int64_t open_length = close_ - open_;
+    const std::int64_t passed = std::clamp<std::int64_t>(time_of_day - open_, 0, open_length);
+    const std::int64_t last = passed + d - 1;  // the last open second, counted from today's opening
+    const std::int64_t days = last < open_length ? 0 : last / open_length;
+    return t - time_of_day + days * 86'400 + open_ + (last - days * open_length) + 1;
 }
 
 }  // namespace tourloom::fast_evaluation
