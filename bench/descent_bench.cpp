@@ -66,6 +66,7 @@ struct Descent {
     bool cut = false;  // stopped by the budget before the descent ended
     std::uint64_t evaluations = 0;
     std::uint64_t work_actions = 0;
+    fast_evaluation::PhaseCounts phases{};
     output::Route route;
 };
 
@@ -75,7 +76,8 @@ Descent time_descent_once(const Instance& inst, solver::Evaluation evaluation, d
     s->start_clock();
     s->descend();
     const double seconds = cpu_seconds() - t0;
-    return {seconds, s->time_is_up(), s->evaluations(), s->work_actions(), s->current_solution().route};
+    return {seconds, s->time_is_up(), s->evaluations(), s->work_actions(), s->work_actions_by_phase(),
+            s->current_solution().route};
 }
 
 // Short descents are repeated (for about half a second in all, at most 50
@@ -104,7 +106,7 @@ Descent plain_descent(const Instance& inst, double budget_seconds) {
         const double t0 = cpu_seconds();
         bench::PlainDescent d = bench::plain_time_descent(*scheduler, inst.distances(), std::move(identity), budget_seconds);
         const double seconds = cpu_seconds() - t0;
-        return Descent{seconds, d.cut, d.candidates, 0, std::move(d.route)};
+        return Descent{seconds, d.cut, d.candidates, 0, {}, std::move(d.route)};
     });
 }
 
@@ -247,6 +249,22 @@ int fast_only(int argc, char** argv) {
     return 0;
 }
 
+// Where the fast path's work actions go: per candidate, by the part of the
+// evaluation that simulated them (the same descents as the time table's).
+void phase_table(const std::vector<std::string>& names, const std::vector<Descent>& descents) {
+    std::printf("\n%-22s %8s %8s %8s %8s %8s %8s %8s %8s\n", "work actions/cand", "refresh", "own", "middle",
+                "reversed", "start", "tail", "jumped", "all");
+    for (std::size_t k = 0; k < descents.size(); ++k) {
+        const Descent& d = descents[k];
+        const auto per = [&](std::uint64_t count) {
+            return static_cast<double>(count) / static_cast<double>(std::max<std::uint64_t>(1, d.evaluations));
+        };
+        std::printf("%-22s", names[k].c_str());
+        for (const std::uint64_t count : d.phases) std::printf(" %8.2f", per(count));
+        std::printf(" %8.2f\n", per(d.work_actions));
+    }
+}
+
 // With a time model: the plain baseline, the reference and the fast path.
 bool time_table(const std::vector<Instance>& instances, bool smoke) {
     const double baseline_budget = 60.0;
@@ -254,9 +272,13 @@ bool time_table(const std::vector<Instance>& instances, bool smoke) {
     const std::uint64_t limit_seconds = smoke ? 1 : 2;
     std::printf("\n%-22s %5s %12s %12s %11s %10s %11s %10s %11s\n", "time model", "n", "baseline s", "reference s",
                 "fast s", "vs base", "candidates", "acts/cand", "descents/s");
+    std::vector<std::string> names;
+    std::vector<Descent> descents;
     for (const Instance& inst : instances) {
         const std::size_t n = inst.distances().size();
         const Descent fast = time_descent(inst, solver::Evaluation::Automatic, 3'600.0);
+        names.push_back(inst.name);
+        descents.push_back(fast);
         const Descent base = plain_descent(inst, baseline_budget);
         if (!same_search("baseline", base, fast, inst)) return false;
         const Descent ref = time_descent(inst, solver::Evaluation::Reference, reference_budget);
@@ -268,6 +290,7 @@ bool time_table(const std::vector<Instance>& instances, bool smoke) {
                     descents_per_second(inst, limit_seconds));
         std::fflush(stdout);
     }
+    phase_table(names, descents);
     return true;
 }
 
@@ -350,6 +373,7 @@ int main(int argc, char** argv) {
             const Descent d = time_descent_once(inst, solver::Evaluation::Automatic, 3'600.0);
             std::printf("%s: %.4f s, %llu candidates, %llu work actions\n", inst.name.c_str(), d.seconds,
                         static_cast<unsigned long long>(d.evaluations), static_cast<unsigned long long>(d.work_actions));
+            phase_table({inst.name}, {d});
             return 0;
         }
         std::printf("no instance named %s\n", profile.c_str());

@@ -76,6 +76,11 @@ public:
         const auto* time = std::get_if<fast_evaluation::TimeResume>(&evaluator_);
         return time != nullptr ? time->work_actions() : 0;
     }
+    // The same by the part of a candidate's evaluation that simulated them.
+    fast_evaluation::PhaseCounts work_actions_by_phase() const noexcept {
+        const auto* time = std::get_if<fast_evaluation::TimeResume>(&evaluator_);
+        return time != nullptr ? time->work_actions_by_phase() : fast_evaluation::PhaseCounts{};
+    }
 
 private:
     using Clock = std::chrono::steady_clock;

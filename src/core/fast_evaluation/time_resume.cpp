@@ -42,7 +42,7 @@ void TimeResume::refresh(const Solution& current) {
     }
     end_ = w.clock;
     lateness_ = w.lateness;
-    work_actions_ += n;
+    work_actions_[static_cast<std::size_t>(Phase::Refresh)] += n;
 
     margins_ready_ = false;
 
@@ -84,11 +84,6 @@ void TimeResume::accept(Shape shape, std::size_t k, std::size_t i, std::size_t j
     report.working_time = Span::from_seconds(model_.working_total());
     report.waiting_time = Span::from_seconds(incumbent_.waiting);
     report.traveling_time = Span::from_seconds(incumbent_.traveling);
-}
-
-void TimeResume::work(Walk& w, std::size_t location) {
-    ++work_actions_;
-    w.clock = model_.work(w.clock, location, w.lateness);
 }
 
 template <Shape shape>
@@ -159,7 +154,7 @@ bool TimeResume::reversed_segment(Walk& w, std::size_t i, std::size_t j, const C
     std::size_t m = j;
     if (kept.version == version_ && kept.i == i && kept.j + 1 == j) {  // the kept segment, one location longer
         margins_of_work(r[j]);
-        work(w, r[j]);
+        work(w, r[j], Phase::ReversedSegment);
         margin_of_travel(r[j], r[j - 1]);
         drive(w, r[j], r[j - 1]);
         const std::int64_t delay = w.clock - kept.arrive;
@@ -182,7 +177,7 @@ bool TimeResume::reversed_segment(Walk& w, std::size_t i, std::size_t j, const C
     kept.version = ~std::uint64_t{0};
     for (;; --m) {
         margins_of_work(r[m]);
-        work(w, r[m]);
+        work(w, r[m], Phase::ReversedSegment);
         if (behind(w, c)) return false;
         if (m == i) break;
         margin_of_travel(r[m], r[m - 1]);
@@ -241,7 +236,7 @@ bool TimeResume::follow(Walk& w, std::size_t a, std::size_t b, const Candidate& 
             m = q;
             continue;
         }
-        work(w, r[m]);
+        work(w, r[m], Phase::Middle);
         if (behind(w, c)) return false;
         if (w.clock == leave_[m]) {
             w.lateness += late_after_[b] - late_after_[m];
@@ -304,7 +299,7 @@ bool TimeResume::finish(Walk w, std::size_t p, const Candidate& segment) {
             p = q;
             continue;
         }
-        work(w, r[p]);
+        work(w, r[p], Phase::Tail);
         if (behind(w, c)) return false;
         if (w.clock == leave_[p]) return finish_as_current(w, p, true, c);
         drive(w, r[p], p + 1 == n ? c.first : r[p + 1]);
@@ -322,7 +317,7 @@ bool TimeResume::improves_from_start(const Candidate& c) {
     Walk w{c.start, 0};
     for (std::size_t p = 0; p <= c.j; ++p) {
         const std::size_t loc = moved(p);
-        work(w, loc);
+        work(w, loc, Phase::FromStart);
         if (behind(w, c)) return false;
         drive(w, loc, p + 1 == n ? c.first : moved(p + 1));
         if (behind(w, c)) return false;
@@ -339,7 +334,7 @@ const TimeResume::Walk& TimeResume::jumped_stretch(std::size_t k, std::size_t i,
             s.walk.lateness += late_after_[j] - late_before_[j];
             s.walk.clock = leave_[j];
         } else {
-            work(s.walk, r[j]);
+            work(s.walk, r[j], Phase::JumpedStretch);
         }
     } else {
         s.walk = Walk{leave_[i - 1], late_after_[i - 1]};
@@ -350,7 +345,7 @@ const TimeResume::Walk& TimeResume::jumped_stretch(std::size_t k, std::size_t i,
                 s.walk.clock = leave_[j];
                 break;
             }
-            work(s.walk, r[m]);
+            work(s.walk, r[m], Phase::JumpedStretch);
             if (m == j) break;
             drive(s.walk, r[m], r[m + 1]);
         }
@@ -382,12 +377,12 @@ bool TimeResume::improves(std::size_t k, std::size_t i, std::size_t j) {
         drive(w, r[i], after);
     } else if constexpr (shape == Shape::Swap) {  // j >= i + 3
         drive(w, r[i - 1], r[j]);
-        work(w, r[j]);
+        work(w, r[j], Phase::OwnLocations);
         if (behind(w, c)) return false;
         drive(w, r[j], r[i + 1]);
         if (!follow(w, i + 1, j - 1, c)) return false;
         drive(w, r[j - 1], r[i]);
-        work(w, r[i]);
+        work(w, r[i], Phase::OwnLocations);
         if (behind(w, c)) return false;
         drive(w, r[i], after);
     } else if constexpr (shape == Shape::RotateLeft) {  // positions i + k .. j, then the block i .. i + k − 1
@@ -396,7 +391,7 @@ bool TimeResume::improves(std::size_t k, std::size_t i, std::size_t j) {
         if (w.lateness > incumbent_.lateness || behind(w, c)) return false;
         drive(w, r[j], r[i]);
         for (std::size_t m = i;; ++m) {
-            work(w, r[m]);
+            work(w, r[m], Phase::OwnLocations);
             if (behind(w, c)) return false;
             if (m == i + k - 1) break;
             drive(w, r[m], r[m + 1]);
@@ -405,7 +400,7 @@ bool TimeResume::improves(std::size_t k, std::size_t i, std::size_t j) {
     } else {  // the block j − k + 1 .. j, then positions i .. j − k
         drive(w, r[i - 1], r[j - k + 1]);
         for (std::size_t m = j - k + 1;; ++m) {
-            work(w, r[m]);
+            work(w, r[m], Phase::OwnLocations);
             if (behind(w, c)) return false;
             if (m == j) break;
             drive(w, r[m], r[m + 1]);

@@ -33,6 +33,7 @@
 // Working time is the same for every tour and the travelling time is known
 // from the edges, so with equal travelling time the duration decides the
 // waiting time too: the ranking's first three keys carry the verdict.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -77,6 +78,16 @@ struct TravelCost {
 };
 using TravelDelta = EdgeDelta<std::int64_t, TravelCost>;
 
+// The parts of a candidate's evaluation that simulate work, for an account
+// of where the actions go: refreshing the current tour's states; the
+// candidate's own locations (a moved block, an exchange's two ends); a
+// stretch visited in the current tour's order between them; a reversed
+// segment; a candidate simulated from the start of its tour; the tail after
+// the changed positions; the stretch a forward relocation jumps over.
+enum class Phase : unsigned char { Refresh, OwnLocations, Middle, ReversedSegment, FromStart, Tail, JumpedStretch };
+inline constexpr std::size_t phase_count = static_cast<std::size_t>(Phase::JumpedStretch) + 1;
+using PhaseCounts = std::array<std::uint64_t, phase_count>;
+
 class TimeResume {
 public:
     // Only for inputs `time_path_eligible` accepts.
@@ -103,7 +114,13 @@ public:
 
     // Work actions simulated by `improves` and the refreshes so far (the cost measure the
     // benchmark reports per candidate).
-    std::uint64_t work_actions() const noexcept { return work_actions_; }
+    std::uint64_t work_actions() const noexcept {
+        std::uint64_t all = 0;
+        for (const std::uint64_t count : work_actions_) all += count;
+        return all;
+    }
+    // The same by the part of the evaluation that simulated them.
+    const PhaseCounts& work_actions_by_phase() const noexcept { return work_actions_; }
 
 private:
     using Rank = ranking::Ranking<std::int64_t, DistanceTotal>;
@@ -127,7 +144,10 @@ private:
     template <local_moves::Shape shape>
     Candidate candidate(std::size_t k, std::size_t i, std::size_t j) const;
 
-    void work(Walk& w, std::size_t location);
+    void work(Walk& w, std::size_t location, Phase phase) {
+        ++work_actions_[static_cast<std::size_t>(phase)];
+        w.clock = model_.work(w.clock, location, w.lateness);
+    }
     void drive(Walk& w, std::size_t from, std::size_t to) const noexcept {
         w.clock = model_.travel(w.clock, from, to);
     }
@@ -210,7 +230,7 @@ private:
         Walk walk{};
     } kept_;
 
-    std::uint64_t work_actions_ = 0;
+    PhaseCounts work_actions_{};
 };
 
 }  // namespace tourloom::fast_evaluation
