@@ -91,6 +91,34 @@ TEST(PlainTime, ActionsMatchTheCheckedSimulation) {
     }
 }
 
+// Consumption of open time that ends exactly at a close, or a second before
+// or after it, today or several open days on: the cases a random start
+// almost never hits, from starts before, at, inside and after the hours.
+TEST(PlainTime, OpenTimeEndsAlikeAtEveryCloseBoundary) {
+    for (const RawPair& hours : {RawPair{8 * h, 18 * h}, RawPair{0, 86'399}, RawPair{23 * h, 23 * h + 1}}) {
+        const auto open = static_cast<std::int64_t>(hours.first), close = static_cast<std::int64_t>(hours.second);
+        const std::int64_t length = close - open;
+        for (const std::int64_t time_of_day : {std::int64_t{0}, open - 1, open, open + 1, (open + close) / 2, close - 1,
+                                               close, close + 1, std::int64_t{86'399}}) {
+            if (time_of_day < 0 || time_of_day > 86'399) continue;
+            const std::int64_t passed = std::clamp<std::int64_t>(time_of_day - open, 0, length);
+            for (const std::int64_t days : {1, 2, 3}) {
+                for (const std::int64_t off : {-1, 0, 1}) {
+                    const std::int64_t d = days * length - passed + off;
+                    if (d <= 0) continue;
+                    SCOPED_TRACE(testing::Message() << "hours " << open << ".." << close << ", from " << time_of_day
+                                                    << ", for " << d);
+                    const TimeScheduler s = scheduler_of(0, static_cast<std::uint64_t>(d), {{day, day + 1}}, hours);
+                    const PlainTimeModel plain(s, 1);
+                    const std::int64_t t = static_cast<std::int64_t>(day) + time_of_day;
+                    const auto drive = travel_report(s.duration_matrix[0][0], &*s.operation_times, unix_at(t), false);
+                    ASSERT_EQ(plain.travel(t, 0, 0), drive.end_time.unix_seconds());
+                }
+            }
+        }
+    }
+}
+
 // Every start in a range, for windows and hours of a few hundred seconds:
 // of two starts the later never ends earlier nor gathers less lateness, for
 // one window (with or without hours) and for any window list whose starts

@@ -163,7 +163,8 @@ std::int64_t PlainTimeModel::consume_over_days(std::int64_t t, std::int64_t d) c
     const std::int64_t open_length = close_ - open_;
     const std::int64_t passed = std::clamp<std::int64_t>(time_of_day - open_, 0, open_length);
     const std::int64_t last = passed + d - 1;  // the last open second, counted from today's opening
-    const std::int64_t days = last < open_length ? 0 : last / open_length;
+    // Most actions end today or on the next open day: no division for those.
+    const std::int64_t days = last < open_length ? 0 : last < 2 * open_length ? 1 : last / open_length;
     return t - time_of_day + days * 86'400 + open_ + (last - days * open_length) + 1;
 }
 
