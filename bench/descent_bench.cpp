@@ -65,9 +65,11 @@ struct Descent {
     double seconds = 0;
     bool cut = false;  // stopped by the budget before the descent ended
     std::uint64_t evaluations = 0;
-    std::uint64_t work_actions = 0;
-    fast_evaluation::PhaseCounts phases{};
+    fast_evaluation::PhaseCounts phases{};  // work actions by part of the evaluation
     output::Route route;
+    std::uint64_t work_actions() const noexcept {
+        return std::accumulate(phases.begin(), phases.end(), std::uint64_t{0});
+    }
 };
 
 Descent time_descent_once(const Instance& inst, solver::Evaluation evaluation, double budget_seconds) {
@@ -76,8 +78,7 @@ Descent time_descent_once(const Instance& inst, solver::Evaluation evaluation, d
     s->start_clock();
     s->descend();
     const double seconds = cpu_seconds() - t0;
-    return {seconds, s->time_is_up(), s->evaluations(), s->work_actions(), s->work_actions_by_phase(),
-            s->current_solution().route};
+    return {seconds, s->time_is_up(), s->evaluations(), s->work_actions_by_phase(), s->current_solution().route};
 }
 
 // Short descents are repeated (for about half a second in all, at most 50
@@ -106,7 +107,7 @@ Descent plain_descent(const Instance& inst, double budget_seconds) {
         const double t0 = cpu_seconds();
         bench::PlainDescent d = bench::plain_time_descent(*scheduler, inst.distances(), std::move(identity), budget_seconds);
         const double seconds = cpu_seconds() - t0;
-        return Descent{seconds, d.cut, d.candidates, 0, {}, std::move(d.route)};
+        return Descent{seconds, d.cut, d.candidates, {}, std::move(d.route)};
     });
 }
 
@@ -261,7 +262,7 @@ void phase_table(const std::vector<std::string>& names, const std::vector<Descen
         };
         std::printf("%-22s", names[k].c_str());
         for (const std::uint64_t count : d.phases) std::printf(" %8.2f", per(count));
-        std::printf(" %8.2f\n", per(d.work_actions));
+        std::printf(" %8.2f\n", per(d.work_actions()));
     }
 }
 
@@ -286,7 +287,7 @@ bool time_table(const std::vector<Instance>& instances, bool smoke) {
         std::printf("%-22s %5zu %12s %12s %11.4f %10s %11llu %10.2f %11.2f\n", inst.name.c_str(), n,
                     seconds_cell(base).c_str(), seconds_cell(ref).c_str(), fast.seconds, ratio_cell(base, fast).c_str(),
                     static_cast<unsigned long long>(fast.evaluations),
-                    static_cast<double>(fast.work_actions) / static_cast<double>(std::max<std::uint64_t>(1, fast.evaluations)),
+                    static_cast<double>(fast.work_actions()) / static_cast<double>(std::max<std::uint64_t>(1, fast.evaluations)),
                     descents_per_second(inst, limit_seconds));
         std::fflush(stdout);
     }
@@ -372,7 +373,7 @@ int main(int argc, char** argv) {
             if (inst.name != profile) continue;
             const Descent d = time_descent_once(inst, solver::Evaluation::Automatic, 3'600.0);
             std::printf("%s: %.4f s, %llu candidates, %llu work actions\n", inst.name.c_str(), d.seconds,
-                        static_cast<unsigned long long>(d.evaluations), static_cast<unsigned long long>(d.work_actions));
+                        static_cast<unsigned long long>(d.evaluations), static_cast<unsigned long long>(d.work_actions()));
             phase_table({inst.name}, {d});
             return 0;
         }
