@@ -71,12 +71,8 @@ public:
     // Whether the distance path reads a matrix kept in 16 or 32 bits.
     bool uses_packed_distance() const noexcept { return fast_evaluation::is_packed(evaluator_); }
     bool uses_fast_time() const noexcept { return std::holds_alternative<fast_evaluation::TimeResume>(evaluator_); }
-    // Work actions the time path has simulated for candidates (0 on other paths).
-    std::uint64_t work_actions() const noexcept {
-        const auto* time = std::get_if<fast_evaluation::TimeResume>(&evaluator_);
-        return time != nullptr ? time->work_actions() : 0;
-    }
-    // The same by the part of a candidate's evaluation that simulated them.
+    // Work actions the time path has simulated for candidates, by the part
+    // of a candidate's evaluation that simulated them (none on other paths).
     fast_evaluation::PhaseCounts work_actions_by_phase() const noexcept {
         const auto* time = std::get_if<fast_evaluation::TimeResume>(&evaluator_);
         return time != nullptr ? time->work_actions_by_phase() : fast_evaluation::PhaseCounts{};

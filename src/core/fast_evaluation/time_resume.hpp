@@ -112,14 +112,9 @@ public:
     void accept(local_moves::Shape shape, std::size_t k, std::size_t i, std::size_t j, local_moves::Move move,
                 Solution& current);
 
-    // Work actions simulated by `improves` and the refreshes so far (the cost measure the
+    // Work actions simulated by `improves` and the refreshes so far, by the
+    // part of the evaluation that simulated them (the cost measure the
     // benchmark reports per candidate).
-    std::uint64_t work_actions() const noexcept {
-        std::uint64_t all = 0;
-        for (const std::uint64_t count : work_actions_) all += count;
-        return all;
-    }
-    // The same by the part of the evaluation that simulated them.
     const PhaseCounts& work_actions_by_phase() const noexcept { return work_actions_; }
 
 private:
